@@ -1,0 +1,211 @@
+#include "netconfig/config_file.h"
+
+#include <climits>
+#include <cwchar>
+#include <cwctype>
+#include <new>
+
+#include "netconfig/log.h"
+#include "platform/platform.h"
+
+namespace nubora {
+namespace {
+
+constexpr unsigned long kBufferSize = 1024;
+
+bool EqualsIgnoringCase(const wchar_t* a, const wchar_t* b) {
+  for (; *a != L'\0' && *b != L'\0'; ++a, ++b) {
+    if (std::towlower(*a) != std::towlower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+bool IsUnset(const wchar_t* value) { return EqualsIgnoringCase(value, L"0.0.0.0"); }
+
+bool IsHexDigit(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+int HexValue(wchar_t c) {
+  if (c <= L'9') return c - L'0';
+  return (c | 0x20) - L'a' + 10;
+}
+
+// Twelve hexadecimal digits and nothing else: one byte per pair.
+bool ParseBareMac(const wchar_t* text, std::uint8_t (&mac)[kMacLength]) {
+  if (std::wcslen(text) != 2 * kMacLength) return false;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) {
+    if (!IsHexDigit(*c)) return false;
+  }
+  for (std::size_t i = 0; i < kMacLength; ++i) {
+    mac[i] = static_cast<std::uint8_t>(HexValue(text[2 * i]) * 16 + HexValue(text[2 * i + 1]));
+  }
+  return true;
+}
+
+class SectionReader {
+ public:
+  SectionReader(IniFiles& ini, const wchar_t* path, const wchar_t* section)
+      : ini_(ini), path_(path), section_(section) {}
+
+  // The count of characters read; `value` holds the text.
+  unsigned long Read(const wchar_t* key, const wchar_t* fallback) {
+    value[0] = L'\0';
+    return ini_.String(section_, key, fallback, value, kBufferSize, path_);
+  }
+
+  wchar_t value[kBufferSize] = {};
+
+ private:
+  IniFiles& ini_;
+  const wchar_t* path_;
+  const wchar_t* section_;
+};
+
+enum class Outcome { kKeep, kDrop, kSkip };
+
+// A mask or gateway that does not fit its field is never cut short: a cut
+// address would configure the wrong network.
+Outcome PlaceAddressText(wchar_t (&field)[kAddressTextCapacity], const wchar_t* value,
+                         const wchar_t* key) {
+  if (PlaceText(field, value)) return Outcome::kKeep;
+  LogWide(L"config %ls too long , ignore it\n", key);
+  return Outcome::kDrop;
+}
+
+Outcome ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
+  if (reader.Read(L"IP", L"0.0.0.0") == 0) return Outcome::kDrop;
+  LogWide(L"ip=%ls\n", reader.value);
+  if (IsUnset(reader.value)) return Outcome::kDrop;
+  LogWide(L"config ip=%ls\n", reader.value);
+  record.ipList = SplitAddressList(reader.value);
+  if (!record.ipList || record.ipList->empty()) return Outcome::kDrop;
+
+  if (reader.Read(L"MASK", L"0.0.0.0") == 0) return Outcome::kDrop;
+  LogWide(L"mask=%ls\n", reader.value);
+  if (IsUnset(reader.value)) return Outcome::kDrop;
+  LogWide(L"config mask=%ls\n", reader.value);
+  if (PlaceAddressText(record.mask, reader.value, L"mask") != Outcome::kKeep) {
+    return Outcome::kDrop;
+  }
+
+  if (reader.Read(L"GATEWAY", L" ") > 0) {
+    LogWide(L"gateway=%ls\n", reader.value);
+    LogWide(L"config gateway=%ls\n", reader.value);
+    if (PlaceAddressText(record.gateway, reader.value, L"gateway") != Outcome::kKeep) {
+      return Outcome::kDrop;
+    }
+  }
+
+  if (reader.Read(L"DNS", L"") > 0) record.dnsList = SplitAddressList(reader.value);
+  return Outcome::kKeep;
+}
+
+Outcome ReadSection(SectionReader& reader, AdapterConfig& record) {
+  reader.Read(L"DISABLED", L"0");
+  if (ReadInteger(reader.value, 10) != 0) {
+    LogWide(L"config entry disabled , ignore it\n");
+    return Outcome::kSkip;
+  }
+
+  if (reader.Read(L"MAC", L"0.0.0.0") == 0) return Outcome::kDrop;
+  LogWide(L"mac=%ls\n", reader.value);
+  if (IsUnset(reader.value)) return Outcome::kDrop;
+  LogWide(L"config macaddr=%ls\n", reader.value);
+  if (ParseMacAddress(reader.value, record.mac) != 0) return Outcome::kDrop;
+
+  if (reader.Read(L"DHCP", L"0") > 0) {
+    record.dhcp = ReadInteger(reader.value, 10);
+    if (record.dhcp != 0) {
+      LogWide(L"dhcp enabled\n");
+      return Outcome::kKeep;
+    }
+    LogWide(L"dhcp disabled\n");
+  }
+  return ReadStaticKeys(reader, record);
+}
+
+}  // namespace
+
+std::int32_t ReadInteger(const wchar_t* text, int base) {
+  const long long value = std::wcstoll(text, nullptr, base);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(value);
+}
+
+int ParseMacAddress(wchar_t* text, std::uint8_t (&mac)[kMacLength]) {
+  if (std::wcslen(text) < 2 * kMacLength) return -1;
+  if (ParseBareMac(text, mac)) return 0;
+
+  std::size_t stored = 0;
+  wchar_t* group = text;
+  for (wchar_t* c = text;; ++c) {
+    if (*c == L':' || *c == L'-') {
+      *c = L'\0';
+      mac[stored++] = static_cast<std::uint8_t>(ReadInteger(group, 16) & 0xFF);
+      if (stored == kMacLength) break;
+      group = c + 1;
+    } else if (*c == L'\0') {
+      mac[stored] = static_cast<std::uint8_t>(ReadInteger(group, 16) & 0xFF);
+      break;
+    }
+  }
+  return 0;
+}
+
+std::unique_ptr<AddressList> SplitAddressList(wchar_t* text) {
+  if (text[0] == L'\0') return nullptr;
+  std::unique_ptr<AddressList> list(new (std::nothrow) AddressList);
+  if (!list) return nullptr;
+  wchar_t* item = text;
+  for (wchar_t* c = text;; ++c) {
+    if (*c == L',') {
+      *c = L'\0';
+      LogWide(L"ip adr : %ls\n", item);
+      list->emplace_back(item);
+      item = c + 1;
+    } else if (*c == L'\0') {
+      if (*item != L'\0') {
+        LogWide(L"ip adr : %ls\n", item);
+        list->emplace_back(item);
+      }
+      break;
+    }
+  }
+  return list;
+}
+
+std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path) {
+  IniFiles& ini = *CurrentPlatform().ini;
+  if (!ini.Exists(path)) {
+    LogWide(L"config file not exist\n");
+    return nullptr;
+  }
+  std::unique_ptr<AdapterConfigList> list(new (std::nothrow) AdapterConfigList);
+  if (!list) {
+    LogWide(L"config mem alloc failed\n");
+    return nullptr;
+  }
+
+  wchar_t names[kBufferSize] = {};
+  if (ini.SectionNames(names, kBufferSize, path) == 0) {
+    LogNarrow("GetPrivateProfileSectionNames failed");
+    return list;
+  }
+  names[kBufferSize - 1] = L'\0';
+
+  AdapterConfig working;
+  const wchar_t* const end = names + kBufferSize;
+  for (const wchar_t* section = names; section < end && *section != L'\0';
+       section += std::wcslen(section) + 1) {
+    ResetToZero(working);
+    LogWide(L"parsing config file for %ls\n", section);
+    SectionReader reader(ini, path, section);
+    if (ReadSection(reader, working) == Outcome::kKeep) list->push_back(std::move(working));
+    LogWide(L"%ls\n", section);
+  }
+  return list;
+}
+
+}  // namespace nubora

@@ -1,0 +1,143 @@
+#include "netconfig/discovery.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "netconfig/apply.h"
+#include "netconfig/log.h"
+#include "platform/ipv4_text.h"
+#include "platform/platform.h"
+
+namespace nubora {
+namespace {
+
+void LogMac(const wchar_t* prefix, const std::uint8_t (&mac)[kMacLength]) {
+  LogWide(L"%ls%02x-%02x-%02x-%02x-%02x-%02x\n", prefix, mac[0], mac[1], mac[2], mac[3], mac[4],
+          mac[5]);
+}
+
+bool AdapterHasMac(const AdapterInfo& adapter, const std::uint8_t (&mac)[kMacLength]) {
+  for (std::size_t i = 0; i < kMacLength; ++i) {
+    if (adapter.physical[i] != mac[i]) return false;
+  }
+  return true;
+}
+
+// Dotted text of an address in a cleared buffer of the address capacity.
+void DottedText(std::uint32_t address, wchar_t (&buffer)[kAddressTextCapacity]) {
+  std::wmemset(buffer, L'\0', kAddressTextCapacity);
+  AnsiToWide(Ipv4ToDotted(address), buffer, kAddressTextCapacity);
+}
+
+// Matches each desired record against one enumeration; the count of matches.
+std::size_t MatchPass(AdapterConfigList& desired, const std::vector<AdapterInfo>& adapters,
+                      AdapterConfigList& current) {
+  std::size_t found = 0;
+  for (AdapterConfig& record : desired) {
+    const AdapterInfo* match = nullptr;
+    for (const AdapterInfo& adapter : adapters) {
+      if (AdapterHasMac(adapter, record.mac)) {
+        match = &adapter;
+        break;
+      }
+    }
+    if (match == nullptr) {
+      LogMac(L"cannot find match adpater mac=", record.mac);
+      continue;
+    }
+    LogWide(L"Find Adapter Name: %ls\n", match->friendlyName.c_str());
+    LogFlush();
+    ++found;
+    if (match->friendlyName.size() >= kAdapterNameCapacity) {
+      // netsh needs the whole connection name; a cut one could name another
+      // connection.
+      LogMac(L"adapter name too long , ignore adapter mac=", record.mac);
+      continue;
+    }
+    PlaceText(record.adapterName, match->friendlyName.c_str());
+    getCurrentConfig(*match, current);
+  }
+  return found;
+}
+
+}  // namespace
+
+void AnsiToWide(const char* text, wchar_t* buffer, std::size_t capacity) {
+  if (text == nullptr || buffer == nullptr) return;
+  const int needed = AnsiToWideChars(text, nullptr, 0);
+  if (needed <= 0 || static_cast<std::size_t>(needed) > capacity) return;
+  AnsiToWideChars(text, buffer, needed);
+}
+
+void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
+  std::unique_ptr<AddressList> addresses(new AddressList);
+  std::unique_ptr<AddressList> servers(new AddressList);
+  LogWide(L"begin getCurrentConfig\n");
+  LogNarrow("current config AdapterName: %s\n", adapter.name.c_str());
+
+  AdapterConfig record;
+  for (std::size_t i = 0; i < kMacLength; ++i) record.mac[i] = adapter.physical[i];
+
+  wchar_t text[kAddressTextCapacity];
+  for (const AdapterAddress& entry : adapter.unicast) {
+    if (!entry.present) break;
+    DottedText(entry.ipv4, text);
+    addresses->emplace_back(text);
+    LogWide(L"current config ip=%ls\n", text);
+    std::uint32_t mask = 0;
+    if (LengthToIpv4Mask(entry.prefixLength, mask)) {
+      DottedText(mask, text);
+      PlaceText(record.mask, text);
+      LogWide(L"current config mask=%ls\n", text);
+    }
+  }
+  record.ipList = std::move(addresses);
+
+  for (const AdapterAddress& entry : adapter.dns) {
+    if (!entry.present) break;
+    DottedText(entry.ipv4, text);
+    servers->emplace_back(text);
+    LogWide(L"current config dns=%ls\n", text);
+  }
+  record.dnsList = std::move(servers);
+
+  if (!adapter.gateways.empty()) {
+    const AdapterAddress& first = adapter.gateways.front();
+    if (!first.present) return;  // the snapshot and its lists are released here
+    DottedText(first.ipv4, text);
+    PlaceText(record.gateway, text);
+    LogWide(L"current config gateway=%ls\n", text);
+  }
+  current.push_back(std::move(record));
+}
+
+std::int32_t ConfigIpAddresses(AdapterConfigList& desired) {
+  Platform& platform = CurrentPlatform();
+  AdapterConfigList current;
+  int retries = 0;
+  LogWide(L"begin ConfigIpAddresses\n");
+
+  for (;;) {
+    std::vector<AdapterInfo> adapters;
+    if (platform.adapters->Enumerate(adapters) != 0) {
+      LogNarrow("Call to GetAdaptersAddresses failed.\n");
+      return 0;
+    }
+    const std::size_t found = MatchPass(desired, adapters, current);
+    if (found == desired.size()) break;
+    if (retries >= kDiscoveryMaxRetries) {
+      LogWide(L"cannot find all matched network adapters , configure finded\n");
+      break;
+    }
+    platform.clock->Sleep(kDiscoveryPauseMs);
+    ++retries;
+    LogWide(L"retry find adapters retrycount=%d\n", retries);
+  }
+
+  for (const AdapterConfig& record : desired) {
+    if (record.adapterName[0] != L'\0') ApplyAdapterConfig(record, current);
+  }
+  return 0;
+}
+
+}  // namespace nubora

@@ -1,0 +1,114 @@
+#include "netconfig/log.h"
+
+#include <cstdarg>
+#include <cwchar>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/log_stream.h"
+
+namespace nubora {
+namespace {
+
+std::mutex& LogMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::FILE*& ReplacementStream() {
+  static std::FILE* stream = nullptr;
+  return stream;
+}
+
+void WriteWhole(const std::string& bytes) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  std::fwrite(bytes.data(), 1, bytes.size(), LogStream());
+}
+
+std::wstring FormatWide(const wchar_t* format, std::va_list args) {
+  std::vector<wchar_t> buffer(512);
+  for (;;) {
+    std::va_list copy;
+    va_copy(copy, args);
+    const int written = std::vswprintf(buffer.data(), buffer.size(), format, copy);
+    va_end(copy);
+    if (written >= 0) return std::wstring(buffer.data(), static_cast<std::size_t>(written));
+    // vswprintf reports truncation and encoding errors alike; give up on
+    // growth past any sensible message size.
+    if (buffer.size() >= (1u << 20)) return std::wstring(buffer.data());
+    buffer.resize(buffer.size() * 4);
+  }
+}
+
+// Converts with the locale's code page; a character it cannot represent
+// becomes '?' so that the rest of the line still reaches the log.
+std::string ToMultibyte(const std::wstring& text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  std::mbstate_t state{};
+  char unit[16];
+  for (wchar_t c : text) {
+    const std::size_t n = std::wcrtomb(unit, c, &state);
+    if (n == static_cast<std::size_t>(-1)) {
+      bytes.push_back('?');
+      state = std::mbstate_t{};
+    } else {
+      bytes.append(unit, n);
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::FILE* LogStream() {
+  std::FILE* replacement = ReplacementStream();
+  return replacement != nullptr ? replacement : stdout;
+}
+
+void SetLogStream(std::FILE* stream) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  ReplacementStream() = stream;
+}
+
+void LogWide(const wchar_t* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  const std::wstring text = FormatWide(format, args);
+  va_end(args);
+  WriteWhole(ToMultibyte(text));
+}
+
+void LogNarrow(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(&text[0], text.size(), format, args);
+    text.resize(static_cast<std::size_t>(length));
+  }
+  va_end(args);
+  WriteWhole(text);
+}
+
+void LogFlush() {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  std::fflush(LogStream());
+}
+
+void OpenRunLog(const wchar_t* path) {
+  {
+    std::lock_guard<std::mutex> lock(LogMutex());
+    // Tests that captured the log keep their stream.
+    if (ReplacementStream() == nullptr) ReopenStdoutForAppend(path);
+  }
+  SelectUserDefaultLocale();
+}
+
+}  // namespace nubora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+
+namespace nubora {
+
+// The run's log: the process's standard output, reopened onto the log file by
+// `OpenRunLog`. Each call writes its whole message at once, so a line written
+// by another thread never splits it. Wide messages are converted to the
+// current locale's multibyte code page; narrow ones are written as they are.
+void LogWide(const wchar_t* format, ...);
+void LogNarrow(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+void LogFlush();
+
+// Points standard output at `path` (append, text mode) and selects the user's
+// default locale, for the rest of the process.
+void OpenRunLog(const wchar_t* path);
+
+// The stream the log writes to: standard output unless replaced.
+std::FILE* LogStream();
+
+// Sends the log to `stream` until restored; null restores standard output.
+void SetLogStream(std::FILE* stream);
+
+}  // namespace nubora

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#define NUBORA_CALLBACK __stdcall
+#else
+#define NUBORA_CALLBACK
+#endif
+
+namespace nubora {
+
+// The platform's SERVICE_STATUS layout: seven unsigned 32-bit fields.
+struct ServiceStatus {
+  std::uint32_t dwServiceType = 0;
+  std::uint32_t dwCurrentState = 0;
+  std::uint32_t dwControlsAccepted = 0;
+  std::uint32_t dwWin32ExitCode = 0;
+  std::uint32_t dwServiceSpecificExitCode = 0;
+  std::uint32_t dwCheckPoint = 0;
+  std::uint32_t dwWaitHint = 0;
+};
+
+using ServiceMainRoutine = void(NUBORA_CALLBACK*)(unsigned long argumentCount, wchar_t** arguments);
+using ServiceControlRoutine = unsigned long(NUBORA_CALLBACK*)(unsigned long control,
+                                                              unsigned long eventType,
+                                                              void* eventData, void* context);
+using ThreadRoutine = unsigned(NUBORA_CALLBACK*)(void* parameter);
+using ServiceStatusHandle = void*;
+
+struct ServiceTableEntry {
+  const wchar_t* name;
+  ServiceMainRoutine main;
+};
+
+// What a running service needs of the service control manager.
+class ServiceHost {
+ public:
+  virtual ~ServiceHost() = default;
+  // Connects to the service control manager with a table ended by a null
+  // entry; returns once the service has stopped: 0, or the error code when the
+  // dispatcher cannot start.
+  virtual unsigned long RunDispatcher(const ServiceTableEntry* table) = 0;
+  // Null on failure.
+  virtual ServiceStatusHandle RegisterControlHandler(const wchar_t* name,
+                                                     ServiceControlRoutine handler,
+                                                     void* context) = 0;
+  virtual bool ReportStatus(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
+  // Starts a detached thread (its handle is closed at once); false with
+  // `error` set when it cannot start.
+  virtual bool StartThread(ThreadRoutine routine, void* parameter, unsigned long& error) = 0;
+};
+
+// What installing and removing the service needs of the service control
+// manager. Handles are opaque; null means failure, and `LastError` must be
+// read right after the call that failed.
+class ServiceManagerApi {
+ public:
+  virtual ~ServiceManagerApi() = default;
+  virtual void* OpenManager(unsigned long access) = 0;
+  virtual void* CreateOwnService(void* manager, const wchar_t* name, const wchar_t* displayName,
+                                 unsigned long access, unsigned long serviceType,
+                                 unsigned long startType, unsigned long errorControl,
+                                 const wchar_t* commandLine) = 0;
+  virtual bool SetDescription(void* service, const wchar_t* description) = 0;
+  virtual void* OpenExistingService(void* manager, const wchar_t* name, unsigned long access) = 0;
+  virtual bool DeleteExistingService(void* service) = 0;
+  virtual void Close(void* handle) = 0;
+  virtual unsigned long LastError() = 0;
+};
+
+// Closes a service-manager handle on every path.
+class ScHandle {
+ public:
+  ScHandle(ServiceManagerApi& api, void* handle) : api_(api), handle_(handle) {}
+  ScHandle(const ScHandle&) = delete;
+  ScHandle& operator=(const ScHandle&) = delete;
+  ~ScHandle() {
+    if (handle_ != nullptr) api_.Close(handle_);
+  }
+  void* get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+
+ private:
+  ServiceManagerApi& api_;
+  void* handle_;
+};
+
+// The executable's own file, for installing it.
+class ExecutableFiles {
+ public:
+  virtual ~ExecutableFiles() = default;
+  // The running executable's full path, cut to `size` characters.
+  virtual void ModulePath(wchar_t* buffer, unsigned long size) = 0;
+  // Creates one folder; true when it exists afterwards.
+  virtual bool CreateFolder(const wchar_t* path) = 0;
+  virtual bool CopyOver(const wchar_t* from, const wchar_t* to) = 0;
+  virtual unsigned long LastError() = 0;
+};
+
+}  // namespace nubora

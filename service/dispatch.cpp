@@ -1,0 +1,65 @@
+#include "service/dispatch.h"
+
+#include "netconfig/log.h"
+#include "netconfig/run.h"
+#include "service/installer.h"
+#include "service/lifecycle.h"
+#include "service/probes.h"
+
+namespace nubora {
+namespace {
+
+wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
+bool SameWordIgnoringCase(const wchar_t* argument, const wchar_t* verb) {
+  for (; *argument != L'\0' && *verb != L'\0'; ++argument, ++verb) {
+    if (FoldAscii(*argument) != FoldAscii(*verb)) return false;
+  }
+  return *argument == *verb;
+}
+
+}  // namespace
+
+Verb ChooseVerb(int argc, wchar_t** argv) {
+  if (argc <= 1) return Verb::kRun;
+  const wchar_t* first = argv[1];
+  if (SameWordIgnoringCase(first, L"install")) return Verb::kInstall;
+  if (SameWordIgnoringCase(first, L"uninstall")) return Verb::kUninstall;
+  if (SameWordIgnoringCase(first, L"-k")) return Verb::kService;
+  return Verb::kUnknown;
+}
+
+int EntryMain(int argc, wchar_t** argv) {
+  InitPlatformProbes();
+  switch (ChooseVerb(argc, argv)) {
+    case Verb::kRun:
+      RunConfiguration();
+      break;
+    case Verb::kInstall: {
+      const int result = InstallService(kInstallPath, kServiceName, kDisplayName, kDescription);
+      if (result == 0) {
+        LogWide(L"installservice successfully\n");
+      } else {
+        LogWide(L"installservice failed with errorcode=%d\n", result);
+      }
+      break;
+    }
+    case Verb::kUninstall: {
+      const int result = UninstallService(kServiceName);
+      if (result == 0) {
+        LogWide(L"uninstallservice successfully\n");
+      } else {
+        LogWide(L"uninstallservice failed with errorcode=%d\n", result);
+      }
+      break;
+    }
+    case Verb::kService:
+      RunServiceDispatcher();
+      break;
+    case Verb::kUnknown:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace nubora

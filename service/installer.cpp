@@ -1,0 +1,93 @@
+#include "service/installer.h"
+
+#include <cwchar>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace nubora {
+namespace {
+
+constexpr unsigned long kManagerCreateService = 0x0002;
+constexpr unsigned long kManagerAllAccess = 0xF003F;
+constexpr unsigned long kServiceAllAccess = 0xF01FF;
+constexpr unsigned long kOwnProcess = 0x10;
+constexpr unsigned long kAutoStart = 2;
+constexpr unsigned long kErrorNormal = 1;
+constexpr std::size_t kPathCapacity = 260;
+
+std::wstring WithoutQuotes(const wchar_t* path) {
+  std::wstring text(path);
+  if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
+    text = text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'A' && x <= L'Z') x += L'a' - L'A';
+    if (y >= L'A' && y <= L'Z') y += L'a' - L'A';
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Creates each folder on the way to the file, from the one below the drive.
+void CreateFoldersFor(ExecutableFiles& files, const std::wstring& file) {
+  const std::size_t first = file.find(L'\\');
+  for (std::size_t at = file.find(L'\\', first + 1); at != std::wstring::npos;
+       at = file.find(L'\\', at + 1)) {
+    files.CreateFolder(file.substr(0, at).c_str());
+  }
+}
+
+}  // namespace
+
+int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
+                   const wchar_t* displayName, const wchar_t* description) {
+  ServiceManagerApi& api = *CurrentPlatform().services;
+  ExecutableFiles& files = *CurrentPlatform().files;
+
+  ScHandle manager(api, api.OpenManager(kManagerCreateService));
+  if (!manager) return static_cast<int>(api.LastError());
+
+  wchar_t buffer[kPathCapacity] = {};
+  std::swprintf(buffer, kPathCapacity, L"%ls -k", installPath);
+  ScHandle service(api,
+                   api.CreateOwnService(manager.get(), serviceName, displayName, kServiceAllAccess,
+                                        kOwnProcess, kAutoStart, kErrorNormal, buffer));
+  if (!service) return static_cast<int>(api.LastError());
+
+  api.SetDescription(service.get(), description);
+
+  files.ModulePath(buffer, kPathCapacity);
+  const std::wstring target = WithoutQuotes(installPath);
+  if (SamePathIgnoringCase(buffer, target)) return 0;
+
+  CreateFoldersFor(files, target);
+  if (!files.CopyOver(buffer, target.c_str())) {
+    // A registration whose command line names no file would fail at every
+    // boot: take it back and say why.
+    const int error = static_cast<int>(files.LastError());
+    api.DeleteExistingService(service.get());
+    return error != 0 ? error : -1;
+  }
+  return 0;
+}
+
+int UninstallService(const wchar_t* serviceName) {
+  ServiceManagerApi& api = *CurrentPlatform().services;
+  ScHandle manager(api, api.OpenManager(kManagerAllAccess));
+  if (!manager) return static_cast<int>(api.LastError());
+
+  ScHandle service(api, api.OpenExistingService(manager.get(), serviceName, kServiceAllAccess));
+  if (!service) return static_cast<int>(api.LastError());
+
+  if (!api.DeleteExistingService(service.get())) return static_cast<int>(api.LastError());
+  return 0;
+}
+
+}  // namespace nubora

@@ -1,0 +1,258 @@
+#include "platform/portable_ini.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef NUBORA_TEST_DATA_DIR
+#define NUBORA_TEST_DATA_DIR "tests/data"
+#endif
+
+namespace nubora {
+namespace {
+
+const std::string kIniDir = NUBORA_TEST_DATA_DIR "/ini/";
+constexpr wchar_t kUntouched = 0xFFFF;  // never placed by a call
+constexpr unsigned long kGuard = 8;     // buffer characters past the size given
+
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+void AppendCodePoint(std::wstring& out, unsigned long cp) {
+  if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+    cp -= 0x10000;
+    out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+    out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+  } else {
+    out += static_cast<wchar_t>(cp);
+  }
+}
+
+// Golden-file text to wide text: \0 \t \\ \uXXXX \UXXXXXXXX.
+std::wstring Unescape(const std::string& text) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+      continue;
+    }
+    char kind = text[++i];
+    if (kind == '0') {
+      out += L'\0';
+    } else if (kind == 't') {
+      out += L'\t';
+    } else if (kind == 'u' || kind == 'U') {
+      size_t digits = kind == 'u' ? 4 : 8;
+      AppendCodePoint(out, std::stoul(text.substr(i + 1, digits), nullptr, 16));
+      i += digits;
+    } else {
+      out += static_cast<wchar_t>(kind);
+    }
+  }
+  return out;
+}
+
+// Wide text to the golden-file notation, for readable failures.
+std::string Escape(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) {
+    if (c == L'\0') {
+      out += "\\0";
+    } else if (c == L'\\') {
+      out += "\\\\";
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char code[24];
+      std::snprintf(code, sizeof code, "\\u%04lx", static_cast<unsigned long>(c));
+      out += code;
+    }
+  }
+  return out;
+}
+
+// A text field of a golden line; null pointer for <null>.
+struct Field {
+  bool null = false;
+  std::wstring text;
+  const wchar_t* get() const { return null ? nullptr : text.c_str(); }
+};
+
+struct Call {
+  int line = 0;
+  std::string source;
+  bool names = false;
+  Field section, key, fallback;
+  unsigned long size = 0;
+  bool resultIsLength = false;
+  unsigned long result = 0;
+  std::wstring placed;
+};
+
+std::vector<Call> ReadGolden(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  EXPECT_TRUE(file.is_open()) << path;
+  std::vector<Call> calls;
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::stringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (fields.size() != 7) {
+      ADD_FAILURE() << path << ":" << number << ": expected 7 fields";
+      continue;
+    }
+    auto field = [](const std::string& text) {
+      return text == "<null>" ? Field{true, L""} : Field{false, Unescape(text)};
+    };
+    Call call;
+    call.line = number;
+    call.source = line;
+    call.names = fields[0] == "names";
+    call.section = field(fields[1]);
+    call.key = field(fields[2]);
+    call.fallback = field(fields[3]);
+    call.size = std::stoul(fields[4]);
+    call.resultIsLength = fields[5] == "len";
+    call.result = call.resultIsLength ? 0 : std::stoul(fields[5]);
+    call.placed = fields[6] == "<none>" ? L"" : Unescape(fields[6]);
+    calls.push_back(call);
+  }
+  return calls;
+}
+
+// Runs `call` on a buffer of the golden size followed by guard characters and
+// checks its result and every character it placed, inside the size or past it.
+template <typename Fill>
+void ExpectPlaced(const Call& golden, const char* how, Fill fill) {
+  SCOPED_TRACE(how);
+  std::vector<wchar_t> buffer(golden.size + kGuard, kUntouched);
+  unsigned long result = fill(buffer.data(), golden.size);
+  size_t end = buffer.size();
+  while (end > 0 && buffer[end - 1] == kUntouched) --end;
+  std::wstring placed(buffer.begin(), buffer.begin() + end);
+  EXPECT_EQ(Escape(placed), Escape(golden.placed));
+  unsigned long expected =
+      golden.resultIsLength ? std::wcslen(golden.placed.c_str()) : golden.result;
+  EXPECT_EQ(result, expected);
+}
+
+class IniGoldenTest : public testing::TestWithParam<const char*> {};
+
+// Each call runs on the parsed document and through PortableIniFiles on the path.
+TEST_P(IniGoldenTest, CallsPlaceWhatTheGoldenFileSays) {
+  const std::string base = kIniDir + GetParam();
+  IniDocument document;
+  ASSERT_TRUE(LoadIniFile(base + ".ini", document));
+  const std::wstring path = Widen(base + ".ini");
+  PortableIniFiles files;
+  std::vector<Call> calls = ReadGolden(base + ".expected");
+  ASSERT_FALSE(calls.empty());
+  for (const Call& call : calls) {
+    SCOPED_TRACE(testing::Message()
+                 << GetParam() << ".expected:" << call.line << ": " << call.source);
+    if (call.names) {
+      ExpectPlaced(call, "document", [&](wchar_t* buffer, unsigned long size) {
+        return IniSectionNames(document, buffer, size);
+      });
+      ExpectPlaced(call, "file", [&](wchar_t* buffer, unsigned long size) {
+        return files.SectionNames(buffer, size, path.c_str());
+      });
+    } else {
+      ExpectPlaced(call, "document", [&](wchar_t* buffer, unsigned long size) {
+        return IniString(document, call.section.get(), call.key.get(), call.fallback.get(), buffer,
+                         size);
+      });
+      ExpectPlaced(call, "file", [&](wchar_t* buffer, unsigned long size) {
+        return files.String(call.section.get(), call.key.get(), call.fallback.get(), buffer, size,
+                            path.c_str());
+      });
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest,
+                         testing::Values("lookup", "duplicates", "cut", "names", "crlf", "cr",
+                                         "empty", "no_sections", "utf16le", "utf16be", "utf8_bom",
+                                         "latin1"));
+
+TEST(PortableIniFilesTest, MissingFileReadsAsOneWithoutSections) {
+  const std::wstring missing = Widen(kIniDir + "missing.ini");
+  PortableIniFiles files;
+  IniDocument document;
+  EXPECT_FALSE(LoadIniFile(kIniDir + "missing.ini", document));
+  EXPECT_FALSE(files.Exists(missing.c_str()));
+
+  // As with Windows: one NUL placed, the next character left alone.
+  wchar_t names[4] = {L'x', L'x', L'x', L'x'};
+  EXPECT_EQ(files.SectionNames(names, 4, missing.c_str()), 0u);
+  EXPECT_EQ(names[0], L'\0');
+  EXPECT_EQ(names[1], L'x');
+
+  wchar_t value[16];
+  EXPECT_EQ(files.String(L"Network", L"Address", L"none  ", value, 16, missing.c_str()), 4u);
+  EXPECT_EQ(std::wstring(value), L"none");
+}
+
+TEST(PortableIniFilesTest, ExistsForFilesAndFolders) {
+  PortableIniFiles files;
+  EXPECT_TRUE(files.Exists(Widen(kIniDir + "lookup.ini").c_str()));
+  EXPECT_TRUE(files.Exists(Widen(NUBORA_TEST_DATA_DIR "/ini").c_str()));
+  EXPECT_FALSE(files.Exists(Widen(kIniDir + "lookup.ini.missing").c_str()));
+  EXPECT_FALSE(files.Exists(nullptr));
+}
+
+TEST(PortableIniFilesTest, NullBufferPlacesNothing) {
+  IniDocument document;
+  ASSERT_TRUE(LoadIniFile(kIniDir + "lookup.ini", document));
+  EXPECT_EQ(IniSectionNames(document, nullptr, 64), 0u);
+  EXPECT_EQ(IniString(document, L"Network", L"Address", L"fb", nullptr, 64), 0u);
+}
+
+TEST(PortableIniFilesTest, ParsedDocumentKeepsFileOrderAndQuotes) {
+  IniDocument document;
+  ASSERT_TRUE(LoadIniFile(kIniDir + "duplicates.ini", document));
+  ASSERT_EQ(document.sections.size(), 3u);
+  EXPECT_EQ(document.sections[2].name, L"ADAPTER");
+  ASSERT_EQ(document.sections[2].entries.size(), 2u);
+  EXPECT_EQ(document.sections[2].entries[1].key, L"Mask");
+
+  ASSERT_TRUE(LoadIniFile(kIniDir + "cut.ini", document));
+  ASSERT_EQ(document.sections.size(), 1u);
+  ASSERT_EQ(document.sections[0].entries.size(), 2u);
+  EXPECT_EQ(document.sections[0].entries[1].value, L"\"abcdef\"");
+}
+
+#ifndef _WIN32
+TEST(NativePathTest, MapsWindowsPaths) {
+  struct Case {
+    const wchar_t* path;
+    const char* native;
+  } cases[] = {
+      {L"c:\\windows\\x.ini", "c/windows/x.ini"},
+      {L"C:\\Provisioning\\Site.INI", "c/Provisioning/Site.INI"},
+      {L"D:/mixed\\separators.ini", "d/mixed/separators.ini"},
+      {L"e:relative.ini", "e/relative.ini"},
+      {L"C:", "c"},
+      {L"conf\\site.ini", "conf/site.ini"},
+      {L"/absolute/site.ini", "/absolute/site.ini"},
+      {L"1:\\not\\a\\drive", "1:/not/a/drive"},
+      {L"caf\u00e9\\\u20ac.ini", "caf\xc3\xa9/\xe2\x82\xac.ini"},
+      {L"\U0001F600.ini", "\xf0\x9f\x98\x80.ini"},
+      {L"", ""},
+      {nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.native);
+    EXPECT_EQ(NativePath(c.path), c.native);
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace nubora
