@@ -84,6 +84,7 @@ void NUBORA_CALLBACK ServiceMain(unsigned long /*argumentCount*/, wchar_t** /*ar
     serviceStatus.dwWin32ExitCode = static_cast<std::uint32_t>(error);
     Order().stopped = true;
     ReportState(kServiceStopped);
+    Order().runningDone.notify_all();
     return;
   }
   if (!Order().stopped) ReportState(kServiceRunning);
@@ -104,7 +105,10 @@ unsigned long NUBORA_CALLBACK ServiceCtrlHandler(unsigned long control, unsigned
                                                  void* /*eventData*/, void* /*context*/) {
   if (control != kControlStop && control != kControlShutdown) return 0;
   {
-    std::lock_guard<std::mutex> lock(Order().mutex);
+    std::unique_lock<std::mutex> lock(Order().mutex);
+    if (serviceStatusHandle == nullptr) return 0;
+    // STOP_PENDING must not overtake RUNNING, which ServiceMain is about to report.
+    Order().runningDone.wait(lock, [] { return Order().runningReported || Order().stopped; });
     if (Order().stopped) return 0;
     ReportState(kServiceStopPending);
   }

@@ -126,17 +126,18 @@ std::vector<Call> ReadGolden(const std::string& path) {
   return calls;
 }
 
-// Runs `call` on a buffer of the golden size followed by guard characters and
-// checks its result and every character it placed, inside the size or past it.
+// Runs `fill` on a buffer of the golden size followed by guard characters and
+// checks its result, the characters it must place and that the guard is intact.
 template <typename Fill>
 void ExpectPlaced(const Call& golden, const char* how, Fill fill) {
   SCOPED_TRACE(how);
+  ASSERT_LE(golden.placed.size(), golden.size) << "golden places more than the size";
   std::vector<wchar_t> buffer(golden.size + kGuard, kUntouched);
   unsigned long result = fill(buffer.data(), golden.size);
-  size_t end = buffer.size();
-  while (end > 0 && buffer[end - 1] == kUntouched) --end;
-  std::wstring placed(buffer.begin(), buffer.begin() + end);
+  std::wstring placed(buffer.begin(), buffer.begin() + golden.placed.size());
   EXPECT_EQ(Escape(placed), Escape(golden.placed));
+  std::wstring guard(buffer.begin() + golden.size, buffer.end());
+  EXPECT_EQ(guard, std::wstring(kGuard, kUntouched)) << "placed past the size";
   unsigned long expected =
       golden.resultIsLength ? std::wcslen(golden.placed.c_str()) : golden.result;
   EXPECT_EQ(result, expected);
@@ -194,8 +195,11 @@ TEST(PortableIniFilesTest, MissingFileReadsAsOneWithoutSections) {
   EXPECT_EQ(names[0], L'\0');
   EXPECT_EQ(names[1], L'x');
 
+  // The fallback as given, quotes included, less its trailing spaces.
   wchar_t value[16];
-  EXPECT_EQ(files.String(L"Network", L"Address", L"none  ", value, 16, missing.c_str()), 4u);
+  EXPECT_EQ(files.String(L"Network", L"Address", L"\"none\"  ", value, 16, missing.c_str()), 6u);
+  EXPECT_EQ(std::wstring(value), L"\"none\"");
+  EXPECT_EQ(files.String(nullptr, nullptr, L"none", value, 16, missing.c_str()), 4u);
   EXPECT_EQ(std::wstring(value), L"none");
 }
 
@@ -217,7 +221,7 @@ TEST(PortableIniFilesTest, NullBufferPlacesNothing) {
 TEST(PortableIniFilesTest, ParsedDocumentKeepsFileOrderAndQuotes) {
   IniDocument document;
   ASSERT_TRUE(LoadIniFile(kIniDir + "duplicates.ini", document));
-  ASSERT_EQ(document.sections.size(), 3u);
+  ASSERT_EQ(document.sections.size(), 5u);
   EXPECT_EQ(document.sections[2].name, L"ADAPTER");
   ASSERT_EQ(document.sections[2].entries.size(), 2u);
   EXPECT_EQ(document.sections[2].entries[1].key, L"Mask");

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the demo and the tests need, where
+# they are missing. Changes nothing else on the machine.
+set -euo pipefail
+packages=(cmake ninja-build g++ googletest iproute2 file binutils
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,48 @@
+# shellcheck shell=bash
+# Shared by the end-to-end suites: where the executables are, how a log is
+# compared with its golden file, and the pass/fail count.
+e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+e2e_root=$(cd "$e2e_here/../.." && pwd)
+# shellcheck source=lib.sh
+source "$e2e_here/lib.sh"
+
+NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win64/NuboraService.exe}
+NUBORA_RECORDER=${NUBORA_RECORDER:-$e2e_root/build/win64/tests/netsh_recorder.exe}
+E2E_DATA="$e2e_root/tests/data/e2e"
+e2e_passed=0
+e2e_failed=0
+
+e2e_ok() { echo "ok   $1"; e2e_passed=$((e2e_passed + 1)); }
+e2e_fail() { echo "FAIL $1"; e2e_failed=$((e2e_failed + 1)); }
+
+# e2e_check NAME COMMAND...: a check that passes when COMMAND succeeds.
+e2e_check() {
+    local name=$1
+    shift
+    if "$@"; then e2e_ok "$name"; else e2e_fail "$name"; fi
+}
+
+# The log as LF text, with the clock lines reduced to their form, so that a
+# golden file can hold it.
+e2e_normalize_log() {
+    tr -d '\r' <"$1" | sed -E \
+        -e 's/^start time [0-9]{4}-[0-9]{1,2}-[0-9]{1,2},[ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}$/start time <time>/' \
+        -e 's/^end time [0-9]{4}-[0-9]{1,2}-[0-9]{1,2},[ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}$/end time <time>/'
+}
+
+# e2e_same NAME EXPECTED-FILE ACTUAL-FILE
+e2e_same() {
+    if diff -u --label "expected $1" --label "actual $1" "$2" "$3"; then
+        e2e_ok "$1"
+    else
+        e2e_fail "$1"
+    fi
+}
+
+# Every line of the file ends with CR LF.
+e2e_all_crlf() { [ -s "$1" ] && ! grep -qv $'\r$' "$1"; }
+
+e2e_summary() {
+    echo "$(basename "$0"): $e2e_passed passed, $e2e_failed failed"
+    [ "$e2e_failed" -eq 0 ]
+}

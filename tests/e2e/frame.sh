@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The frame of a run on the real executable under Wine: the log of a run
+# without INI file, appended run after run with CR LF line ends; the verbs that
+# must do nothing; and the imports of both Windows executables.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+nubora_cleanup_trap
+tag="nbf$$"
+ns="$tag-a"
+prefix="/tmp/$tag-w"
+nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
+nubora_netns_create "$ns"
+windir=$(nubora_windir "$prefix")
+log="$windir/ipconfig_service.log"
+out=$(mktemp -d "/tmp/$tag-out.XXXXXX")
+NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
+
+rc=0
+nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >"$out/run1.out" || rc=$?
+e2e_check "a run without INI file exits with 0 and prints nothing" \
+    test "$rc" -eq 0 -a ! -s "$out/run1.out"
+nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >/dev/null
+e2e_check "log lines end with CR LF" e2e_all_crlf "$log"
+e2e_normalize_log "$log" >"$out/log.txt"
+e2e_same "two runs append two blocks" "$E2E_DATA/frame_no_config.log" "$out/log.txt"
+e2e_check "no post script without configuration" test ! -e "$windir/netsh_calls.txt"
+
+cp "$log" "$out/before.log"
+for verb in -k -K /install --install hello; do
+    rc=0
+    nubora_wine "$ns" "$prefix" "$NUBORA_EXE" "$verb" >"$out/verb.out" 2>/dev/null || rc=$?
+    e2e_check "'$verb' exits with 0, prints and logs nothing" \
+        bash -c "[ $rc -eq 0 ] && [ ! -s '$out/verb.out' ] && cmp -s '$out/before.log' '$log'"
+done
+
+imports_are_system_dlls() {
+    local dlls
+    dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
+    [ -n "$dlls" ] || return 1
+    ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|shlwapi\.dll|ws2_32\.dll' <<<"$dlls"
+}
+shipped=${NUBORA_SHIPPED_EXE:-$e2e_root/build/win32/NuboraService.exe}
+e2e_check "the shipped executable is PE32 for i386" \
+    bash -c "file '$shipped' | grep -q 'PE32 executable (console) Intel 80386'"
+e2e_check "the shipped executable imports only system DLLs" imports_are_system_dlls "$shipped"
+e2e_check "the x86-64 executable imports only system DLLs" imports_are_system_dlls "$NUBORA_EXE"
+e2e_check "the shipped executable carries its version resource" \
+    bash -c "strings -el '$shipped' | grep -qx 'Nubora network configuration service'"
+
+e2e_summary

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "fakes.h"
+#include "service/installer.h"
+#include "service/lifecycle.h"
+
+namespace nubora {
+namespace {
+
+struct Report {
+  std::uint32_t state;
+  std::uint32_t exitCode;
+  bool operator==(const Report& other) const {
+    return state == other.state && exitCode == other.exitCode;
+  }
+};
+
+class FakeServiceHost : public ServiceHost {
+ public:
+  unsigned long RunDispatcher(const ServiceTableEntry* table) override {
+    EXPECT_STREQ(table[0].name, L"NuboraService");
+    EXPECT_EQ(table[1].name, nullptr);
+    table[0].main(0, nullptr);
+    if (worker.joinable()) worker.join();
+    return 0;
+  }
+  ServiceStatusHandle RegisterControlHandler(const wchar_t* name, ServiceControlRoutine,
+                                             void*) override {
+    EXPECT_STREQ(name, L"vadozazor_service");
+    return registers ? this : nullptr;
+  }
+  bool ReportStatus(ServiceStatusHandle handle, const ServiceStatus& status) override {
+    EXPECT_EQ(handle, this);
+    EXPECT_EQ(status.dwServiceType, 0x30u);
+    EXPECT_EQ(status.dwControlsAccepted, 3u);
+    EXPECT_EQ(status.dwCheckPoint, 0u);
+    EXPECT_EQ(status.dwWaitHint, 0u);
+    reports.push_back({status.dwCurrentState, status.dwWin32ExitCode});
+    return true;
+  }
+  bool StartThread(ThreadRoutine routine, void* parameter, unsigned long& error) override {
+    if (startError != 0) {
+      error = startError;
+      return false;
+    }
+    worker = std::thread(routine, parameter);
+    // Give a short run the chance to finish before RUNNING is reported.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return true;
+  }
+  bool registers = true;
+  unsigned long startError = 0;
+  std::vector<Report> reports;
+  std::thread worker;
+};
+
+int runs = 0;
+int CountedRun() { return ++runs; }
+int RunThatIsAskedToStop() {
+  ++runs;
+  for (unsigned long control : {2ul, 3ul, 4ul, 1ul, 1ul}) {
+    EXPECT_EQ(ServiceCtrlHandler(control, 0, nullptr, nullptr), 0u);
+  }
+  return 0;
+}
+
+struct ServiceCase {
+  const char* what;
+  ServiceRun run;
+  bool registers;
+  unsigned long startError;
+  std::vector<Report> reports;
+  int runs;
+  std::size_t stopLines;
+};
+
+TEST(ServiceLifecycle, ReportSequences) {
+  const ServiceCase cases[] = {
+      {"normal start", CountedRun, true, 0, {{4, 0}, {1, 0}}, 1, 0},
+      {"stop during the run", RunThatIsAskedToStop, true, 0, {{4, 0}, {3, 0}, {3, 0}, {1, 0}}, 1,
+       2},
+      {"handler registration fails", CountedRun, false, 0, {}, 0, 0},
+      {"worker cannot start", CountedRun, true, 8, {{1, 8}}, 0, 0},
+  };
+  for (const ServiceCase& c : cases) {
+    testing::FakePlatform platform;
+    testing::LogCapture log;
+    FakeServiceHost host;
+    host.registers = c.registers;
+    host.startError = c.startError;
+    Platform withHost = CurrentPlatform();
+    withHost.serviceHost = &host;
+    ScopedPlatform scope(withHost);
+    ResetServiceState();
+    SetServiceRun(c.run);
+    runs = 0;
+
+    EXPECT_EQ(RunServiceDispatcher(), 0u) << c.what;
+    EXPECT_EQ(host.reports, c.reports) << c.what;
+    EXPECT_EQ(runs, c.runs) << c.what;
+    const std::string line = "some one try to stop our service, entering stop pending state\n";
+    std::string expected;
+    for (std::size_t i = 0; i < c.stopLines; ++i) expected += line;
+    EXPECT_EQ(log.Text(), expected) << c.what;
+
+    // After STOPPED nothing more is reported.
+    const std::size_t before = host.reports.size();
+    ServiceCtrlHandler(1, 0, nullptr, nullptr);
+    EXPECT_EQ(host.reports.size(), before) << c.what;
+    SetServiceRun(nullptr);
+  }
+}
+
+class FakeServiceManager : public ServiceManagerApi {
+ public:
+  void* OpenManager(unsigned long access) override {
+    calls.push_back(L"open manager " + std::to_wstring(access));
+    return Fail(L"manager") ? nullptr : Handle();
+  }
+  void* CreateOwnService(void*, const wchar_t* name, const wchar_t* displayName,
+                         unsigned long access, unsigned long type, unsigned long start,
+                         unsigned long errorControl, const wchar_t* commandLine) override {
+    calls.push_back(std::wstring(L"create ") + name + L"|" + displayName + L"|" +
+                    std::to_wstring(access) + L"|" + std::to_wstring(type) + L"|" +
+                    std::to_wstring(start) + L"|" + std::to_wstring(errorControl) + L"|" +
+                    commandLine);
+    return Fail(L"create") ? nullptr : Handle();
+  }
+  bool SetDescription(void*, const wchar_t* description) override {
+    calls.push_back(std::wstring(L"describe ") + description);
+    return true;
+  }
+  void* OpenExistingService(void*, const wchar_t* name, unsigned long) override {
+    calls.push_back(std::wstring(L"open ") + name);
+    return Fail(L"open") ? nullptr : Handle();
+  }
+  bool DeleteExistingService(void*) override {
+    calls.push_back(L"delete");
+    return !Fail(L"delete");
+  }
+  void Close(void*) override { --open; }
+  unsigned long LastError() override { return error; }
+
+  std::wstring failAt;
+  unsigned long error = 0;
+  std::vector<std::wstring> calls;
+  int open = 0;
+
+ private:
+  bool Fail(const wchar_t* step) { return failAt == step; }
+  void* Handle() {
+    ++open;
+    return this;
+  }
+};
+
+class FakeFiles : public ExecutableFiles {
+ public:
+  void ModulePath(wchar_t* buffer, unsigned long size) override {
+    std::wcsncpy(buffer, modulePath.c_str(), size);
+  }
+  bool CreateFolder(const wchar_t* path) override {
+    folders.push_back(path);
+    return true;
+  }
+  bool CopyOver(const wchar_t* from, const wchar_t* to) override {
+    copies.push_back(std::wstring(from) + L" -> " + to);
+    return copyError == 0;
+  }
+  unsigned long LastError() override { return copyError; }
+  std::wstring modulePath = L"D:\\images\\NuboraService.exe";
+  unsigned long copyError = 0;
+  std::vector<std::wstring> folders;
+  std::vector<std::wstring> copies;
+};
+
+TEST(InstallService, RegistersDescribesAndCopies) {
+  FakeServiceManager services;
+  FakeFiles files;
+  Platform platform = CurrentPlatform();
+  platform.services = &services;
+  platform.files = &files;
+  ScopedPlatform scope(platform);
+
+  EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), 0);
+  const std::vector<std::wstring> calls = {
+      L"open manager 2",
+      L"create NuboraService|Nubora\u670D\u52A1|983551|16|2|1|"
+      L"\"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe\" -k",
+      std::wstring(L"describe ") + kDescription};
+  EXPECT_EQ(services.calls, calls);
+  EXPECT_EQ(services.open, 0);
+  EXPECT_EQ(files.folders, (std::vector<std::wstring>{L"C:\\Program Files",
+                                                       L"C:\\Program Files\\Nubora",
+                                                       L"C:\\Program Files\\Nubora\\NuboraService"}));
+  EXPECT_EQ(files.copies,
+            std::vector<std::wstring>{
+                L"D:\\images\\NuboraService.exe -> "
+                L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
+}
+
+TEST(InstallService, FailuresReturnTheFailingStepsCode) {
+  struct Case {
+    const wchar_t* failAt;
+    unsigned long error;
+    unsigned long copyError;
+    const wchar_t* modulePath;
+    int result;
+    std::size_t copies;
+    bool deleted;
+  };
+  const Case cases[] = {
+      {L"manager", 5, 0, L"D:\\x.exe", 5, 0, false},
+      {L"create", 1073, 0, L"D:\\x.exe", 1073, 0, false},
+      {L"", 0, 3, L"D:\\x.exe", 3, 1, true},  // copy fails: registration taken back
+      {L"", 0, 32, L"c:\\program files\\nubora\\nuboraservice\\NUBORASERVICE.EXE", 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    FakeServiceManager services;
+    services.failAt = c.failAt;
+    services.error = c.error;
+    FakeFiles files;
+    files.copyError = c.copyError;
+    files.modulePath = c.modulePath;
+    Platform platform = CurrentPlatform();
+    platform.services = &services;
+    platform.files = &files;
+    ScopedPlatform scope(platform);
+
+    EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), c.result);
+    EXPECT_EQ(files.copies.size(), c.copies);
+    EXPECT_EQ(services.calls.back() == L"delete", c.deleted);
+    EXPECT_EQ(services.open, 0);
+  }
+}
+
+TEST(UninstallService, DeletesOrReportsTheFailingStep) {
+  struct Case {
+    const wchar_t* failAt;
+    unsigned long error;
+    int result;
+  };
+  const Case cases[] = {
+      {L"", 0, 0}, {L"manager", 5, 5}, {L"open", 1060, 1060}, {L"delete", 1072, 1072}};
+  for (const Case& c : cases) {
+    FakeServiceManager services;
+    services.failAt = c.failAt;
+    services.error = c.error;
+    Platform platform = CurrentPlatform();
+    platform.services = &services;
+    ScopedPlatform scope(platform);
+    EXPECT_EQ(UninstallService(kServiceName), c.result);
+    EXPECT_EQ(services.open, 0);
+    EXPECT_EQ(services.calls[0], L"open manager 983103");
+  }
+}
+
+}  // namespace
+}  // namespace nubora
