@@ -147,18 +147,22 @@ unsigned long CopyCut(const wchar_t* text, size_t length, wchar_t* buffer, unsig
 }
 
 // One pair of matching enclosing quotes, double or single, is removed first.
+// Like the system functions, which copy the closing quote and then overwrite
+// it, a second NUL goes where that quote would have gone when it fits.
 unsigned long CopyValue(const wchar_t* text, size_t length, wchar_t* buffer, unsigned long size) {
-  if (length >= 2 && (text[0] == L'"' || text[0] == L'\'') && text[length - 1] == text[0]) {
-    ++text;
-    length -= 2;
+  if (length < 2 || (text[0] != L'"' && text[0] != L'\'') || text[length - 1] != text[0]) {
+    return CopyCut(text, length, buffer, size);
   }
-  return CopyCut(text, length, buffer, size);
+  unsigned long placed = CopyCut(text + 1, length - 2, buffer, size);
+  if (length <= size) buffer[length - 1] = 0;
+  return placed;
 }
 
-// Windows drops a fallback's trailing spaces (not tabs); null reads as empty.
+// A fallback loses its trailing spaces (not tabs), though one made only of
+// spaces keeps its first, as with the system functions; null reads as empty.
 size_t FallbackLength(const wchar_t* fallback) {
   size_t length = fallback != nullptr ? std::wcslen(fallback) : 0;
-  while (length > 0 && fallback[length - 1] == L' ') --length;
+  while (length > 1 && fallback[length - 1] == L' ') --length;
   return length;
 }
 

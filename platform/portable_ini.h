@@ -49,7 +49,8 @@ unsigned long IniSectionNames(const IniDocument& document, wchar_t* buffer, unsi
 // The value of `key` in the first section named `section` (names match without
 // regard to letter case; later sections of the same name are not consulted, nor
 // later entries of the same key). Without the key the result is `fallback` less
-// its trailing spaces, null meaning empty. One pair of matching enclosing
+// its trailing spaces (all but the first when it is only spaces), null meaning
+// empty. One pair of matching enclosing
 // quotes, double or single, is removed from either. At most size - 1 characters
 // are placed, then a NUL; returns the count placed. As with Windows, a null
 // `section` lists the section names, and a null `key` lists the section's keys

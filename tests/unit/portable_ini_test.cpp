@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -180,7 +181,7 @@ TEST_P(IniGoldenTest, CallsPlaceWhatTheGoldenFileSays) {
 INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest,
                          testing::Values("lookup", "duplicates", "cut", "names", "crlf", "cr",
                                          "empty", "no_sections", "utf16le", "utf16be", "utf8_bom",
-                                         "latin1"));
+                                         "latin1", "windows_only/unnamed_section"));
 
 TEST(PortableIniFilesTest, MissingFileReadsAsOneWithoutSections) {
   const std::wstring missing = Widen(kIniDir + "missing.ini");

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The configuration run on the real executable under Wine, in a network
+# namespace whose adapters carry the INI file's MACs: the first run configures
+# (log and netsh command lines against golden files), the second run after the
+# namespace matches the wanted configuration changes nothing for the static
+# adapter; the post script runs; a hung netsh is waited for 30 s, not more.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+nubora_cleanup_trap
+tag="nbc$$"
+ns="$tag-a"
+prefix="/tmp/$tag-w"
+nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
+windir=$(nubora_windir "$prefix")
+out=$(mktemp -d "/tmp/$tag-out.XXXXXX")
+NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
+
+nubora_netns_create "$ns"
+nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 203.0.113.5/24
+nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
+nubora_netns_set_dns "$ns" 203.0.113.53
+
+cp "$E2E_DATA/config_run.ini" "$windir/ipconfig_xen_vm.ini"
+printf '@echo off\r\necho post script ran>> c:\\windows\\post_mark.txt\r\n' >"$windir/ipconfig_post.bat"
+
+run_once() { # NAME: one run; its log and netsh lines go to $out/NAME.*
+    : >"$windir/netsh_calls.txt"
+    : >"$windir/ipconfig_service.log"
+    nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >/dev/null
+    e2e_normalize_log "$windir/ipconfig_service.log" >"$out/$1.log"
+    tr -d '\r' <"$windir/netsh_calls.txt" >"$out/$1.netsh"
+}
+
+run_once first
+e2e_same "first run: log" "$E2E_DATA/config_run_first.log" "$out/first.log"
+e2e_same "first run: netsh command lines" "$E2E_DATA/config_run_first.netsh" "$out/first.netsh"
+post_runs() { tr -d '\r' <"$windir/post_mark.txt" | grep -cx 'post script ran'; }
+e2e_check "first run: the post script ran" test "$(post_runs)" -eq 1
+
+# Make the namespace what the INI file asks for.
+ip netns exec "$ns" ip -4 addr flush dev lan0
+ip netns exec "$ns" ip -4 addr add 192.0.2.10/24 dev lan0
+ip netns exec "$ns" ip -4 addr add 192.0.2.11/24 dev lan0
+nubora_netns_set_gateway "$ns" 192.0.2.1 lan0
+nubora_netns_set_dns "$ns" 198.51.100.53 198.51.100.54
+
+run_once converged
+e2e_same "converged run: log" "$E2E_DATA/config_run_converged.log" "$out/converged.log"
+e2e_same "converged run: netsh command lines" "$E2E_DATA/config_run_converged.netsh" \
+    "$out/converged.netsh"
+e2e_check "converged run: the post script ran again" \
+    test "$(post_runs)" -eq 2
+
+# A netsh that hangs past the wait: fifteen count lines, the time-out line,
+# and the run goes on to its post script.
+cp "$E2E_DATA/dhcp_only.ini" "$windir/ipconfig_xen_vm.ini"
+start=$(date +%s)
+NUBORA_TEST_NETSH_SLEEP_MS=40000 run_once hung
+elapsed=$(($(date +%s) - start))
+e2e_same "hung netsh: log" "$E2E_DATA/config_run_hung.log" "$out/hung.log"
+e2e_check "hung netsh: waited about 30 s ($elapsed s)" test "$elapsed" -ge 29 -a "$elapsed" -le 45
+
+e2e_summary
