@@ -21,6 +21,12 @@ std::FILE*& ReplacementStream() {
   return stream;
 }
 
+// The log file once the run has opened it; standard output before that.
+std::FILE*& OpenedStream() {
+  static std::FILE* stream = nullptr;
+  return stream;
+}
+
 void WriteWhole(const std::string& bytes) {
   std::lock_guard<std::mutex> lock(LogMutex());
   std::fwrite(bytes.data(), 1, bytes.size(), LogStream());
@@ -63,8 +69,9 @@ std::string ToMultibyte(const std::wstring& text) {
 }  // namespace
 
 std::FILE* LogStream() {
-  std::FILE* replacement = ReplacementStream();
-  return replacement != nullptr ? replacement : stdout;
+  if (std::FILE* replacement = ReplacementStream()) return replacement;
+  if (std::FILE* opened = OpenedStream()) return opened;
+  return stdout;
 }
 
 void SetLogStream(std::FILE* stream) {
@@ -106,7 +113,7 @@ void OpenRunLog(const wchar_t* path) {
   {
     std::lock_guard<std::mutex> lock(LogMutex());
     // Tests that captured the log keep their stream.
-    if (ReplacementStream() == nullptr) ReopenStdoutForAppend(path);
+    if (ReplacementStream() == nullptr) OpenedStream() = ReopenStdoutForAppend(path);
   }
   SelectUserDefaultLocale();
 }

@@ -170,9 +170,11 @@ size_t FallbackLength(const wchar_t* fallback) {
 // kept back for the final NUL; a name whose own NUL would need the last place
 // before it is cut by the characters missing, ending the buffer with two NULs.
 // A list that fits exactly so takes that path too, whole but reported as cut.
+// With no character left before the final NUL, a section listing still places
+// an empty cut name while a key listing just ends, as with the system functions.
 template <typename Item>
-unsigned long FillList(const std::vector<Item>& items, std::wstring Item::*name, wchar_t* buffer,
-                       unsigned long size) {
+unsigned long FillList(const std::vector<Item>& items, std::wstring Item::*name, bool sections,
+                       wchar_t* buffer, unsigned long size) {
   if (size == 0) return 0;
   if (size == 1) {
     buffer[0] = 0;
@@ -183,6 +185,7 @@ unsigned long FillList(const std::vector<Item>& items, std::wstring Item::*name,
   for (const Item& item : items) {
     const std::wstring& text = item.*name;
     if (text.empty()) continue;
+    if (room == 1 && !sections) break;
     if (text.size() + 1 >= room) {
       next = std::copy(text.begin(), text.begin() + (room - 1), next);
       next[0] = next[1] = 0;
@@ -257,7 +260,7 @@ IniDocument ParseIniText(const std::wstring& text) {
 
 unsigned long IniSectionNames(const IniDocument& document, wchar_t* buffer, unsigned long size) {
   if (buffer == nullptr) return 0;
-  return FillList(document.sections, &IniSection::name, buffer, size);
+  return FillList(document.sections, &IniSection::name, true, buffer, size);
 }
 
 unsigned long IniString(const IniDocument& document, const wchar_t* section, const wchar_t* key,
@@ -266,7 +269,7 @@ unsigned long IniString(const IniDocument& document, const wchar_t* section, con
   if (section == nullptr) return IniSectionNames(document, buffer, size);
   const IniSection* found = FindSection(document, section);
   if (found != nullptr && key == nullptr) {
-    unsigned long listed = FillList(found->entries, &IniEntry::key, buffer, size);
+    unsigned long listed = FillList(found->entries, &IniEntry::key, false, buffer, size);
     if (buffer[0] != 0) return listed;  // with nothing listed, the fallback
   } else if (found != nullptr) {
     for (const IniEntry& entry : found->entries) {

@@ -1,6 +1,8 @@
 // Version, WOW64, clock and log-stream operations on Windows.
 #include <windows.h>
 
+#include <share.h>
+
 #include <clocale>
 #include <cstdio>
 
@@ -66,7 +68,12 @@ LocalTime Win32Clock::Now() {
 
 void Win32Clock::Sleep(unsigned long milliseconds) { ::Sleep(milliseconds); }
 
-std::FILE* ReopenStdoutForAppend(const wchar_t* path) { return ::_wfreopen(path, L"a", stdout); }
+std::FILE* ReopenStdoutForAppend(const wchar_t* path) {
+  if (std::FILE* file = ::_wfreopen(path, L"a", stdout)) return file;
+  // A service process starts without standard handles, and the C runtime
+  // will not reopen a stream that never had a file: open the log on its own.
+  return ::_wfsopen(path, L"a", _SH_DENYNO);
+}
 
 void SelectUserDefaultLocale() { std::setlocale(LC_ALL, ""); }
 

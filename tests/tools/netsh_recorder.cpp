@@ -1,7 +1,8 @@
 // Stand-in for a system tool during end-to-end tests. Appends its own command
 // line (UTF-8, one per line) to c:\windows\<exe-base-name>_calls.txt and the
 // path it was started from to c:\windows\<exe-base-name>_where.txt, then exits
-// with 0. NUBORA_TEST_NETSH_SLEEP_MS=<n> makes it wait n ms before exiting.
+// with 0. NUBORA_TEST_NETSH_SLEEP_MS=<n>, or a file c:\windows\<exe-base-name>_sleep_ms.txt
+// holding n, makes it wait n ms before exiting.
 #include <windows.h>
 
 #include <cwchar>
@@ -41,8 +42,20 @@ int wmain() {
   append_line(dir + base + L"_calls.txt", GetCommandLineW());
   append_line(dir + base + L"_where.txt", module);
 
+  // The wait comes from the environment, or, for programs started by the
+  // service manager (which do not inherit a test's environment), from a file.
   wchar_t ms[32] = {};
-  if (GetEnvironmentVariableW(L"NUBORA_TEST_NETSH_SLEEP_MS", ms, 32) > 0 && ms[0])
-    Sleep((DWORD)wcstoul(ms, nullptr, 10));
+  if (GetEnvironmentVariableW(L"NUBORA_TEST_NETSH_SLEEP_MS", ms, 32) == 0) {
+    HANDLE h = CreateFileW((dir + base + L"_sleep_ms.txt").c_str(), GENERIC_READ,
+                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      char text[16] = {};
+      DWORD read = 0;
+      ReadFile(h, text, sizeof text - 1, &read, nullptr);
+      CloseHandle(h);
+      for (DWORD i = 0; i < read && i < 31; ++i) ms[i] = (wchar_t)text[i];
+    }
+  }
+  if (ms[0]) Sleep((DWORD)wcstoul(ms, nullptr, 10));
   return 0;
 }

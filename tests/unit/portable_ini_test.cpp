@@ -32,7 +32,8 @@ void AppendCodePoint(std::wstring& out, unsigned long cp) {
   }
 }
 
-// Golden-file text to wide text: \0 \t \\ \uXXXX \UXXXXXXXX.
+// Golden-file text to wide text: \0 \t \\ \uXXXX \UXXXXXXXX, and \- for a
+// place the call must leave as it was.
 std::wstring Unescape(const std::string& text) {
   std::wstring out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -45,6 +46,8 @@ std::wstring Unescape(const std::string& text) {
       out += L'\0';
     } else if (kind == 't') {
       out += L'\t';
+    } else if (kind == '-') {
+      out += kUntouched;
     } else if (kind == 'u' || kind == 'U') {
       size_t digits = kind == 'u' ? 4 : 8;
       AppendCodePoint(out, std::stoul(text.substr(i + 1, digits), nullptr, 16));
@@ -62,6 +65,8 @@ std::string Escape(const std::wstring& text) {
   for (wchar_t c : text) {
     if (c == L'\0') {
       out += "\\0";
+    } else if (c == kUntouched) {
+      out += "\\-";
     } else if (c == L'\\') {
       out += "\\\\";
     } else if (c >= 0x20 && c < 0x7F) {

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The service under Wine's service control manager, on the real executable:
+# install, the registration it leaves, one configuration run per start, a stop
+# request during the run, and removal.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+nubora_cleanup_trap
+tag="nbs$$"
+ns="$tag-a"
+prefix="/tmp/$tag-w"
+nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
+windir=$(nubora_windir "$prefix")
+out=$(mktemp -d "/tmp/$tag-out.XXXXXX")
+NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
+nubora_netns_create "$ns"
+nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
+cp "$E2E_DATA/dhcp_only.ini" "$windir/ipconfig_xen_vm.ini"
+installed="$prefix/drive_c/Program Files/Nubora/NuboraService/NuboraService.exe"
+
+wine_out() { nubora_wine "$ns" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
+state() { wine_out sc query NuboraService | awk '/STATE/ {print $4}'; }
+wait_state() { # STATE SECONDS
+    local i
+    for ((i = 0; i < $2 * 2; i++)); do
+        [ "$(state)" = "$1" ] && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+e2e_check "install prints success" \
+    test "$(wine_out "$NUBORA_EXE" install)" = "installservice successfully"
+e2e_check "the executable is at the install path" cmp -s "$NUBORA_EXE" "$installed"
+e2e_check "a second install fails with 1073" \
+    test "$(wine_out "$NUBORA_EXE" INSTALL)" = "installservice failed with errorcode=1073"
+
+nubora_wine_stop "$ns" "$prefix"  # writes the registry out
+tr -d '\r' <"$prefix/system.reg" | sed -n '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraService\]/,/^$/p' \
+    | grep -E '^"(Description|DisplayName|ImagePath|ObjectName|Start|Type|ErrorControl)"' | sort >"$out/registration"
+e2e_same "registration" "$E2E_DATA/service_registration" "$out/registration"
+
+: >"$windir/ipconfig_service.log"
+# The registration starts automatically when the system (here: the wineserver)
+# starts, and stops by itself after its run.
+e2e_check "at system start the service runs and ends STOPPED" wait_state STOPPED 30
+e2e_check "at system start the service ran once" \
+    test "$(grep -c '^start time' "$windir/ipconfig_service.log")" -eq 1
+
+: >"$windir/ipconfig_service.log"
+wine_out net start NuboraService >/dev/null || true
+e2e_check "a started service ends STOPPED by itself" wait_state STOPPED 30
+e2e_normalize_log "$windir/ipconfig_service.log" >"$out/start.log"
+e2e_same "a start performs one run" "$E2E_DATA/service_run.log" "$out/start.log"
+
+: >"$windir/ipconfig_service.log"
+echo 6000 >"$windir/netsh_sleep_ms.txt"
+wine_out net start NuboraService >/dev/null || true
+wine_out sc stop NuboraService >/dev/null || true
+e2e_check "a stop request leaves the service STOP_PENDING" test "$(state)" = STOP_PENDING
+e2e_check "then STOPPED once the run is over" wait_state STOPPED 60
+rm -f "$windir/netsh_sleep_ms.txt"
+e2e_normalize_log "$windir/ipconfig_service.log" | grep -v '^wait .*count=' >"$out/stop.log"
+e2e_same "a stop during the run is logged and the run completes" \
+    "$E2E_DATA/service_run_stopped.log" "$out/stop.log"
+
+e2e_check "uninstall prints success" \
+    test "$(wine_out "$NUBORA_EXE" uninstall)" = "uninstallservice successfully"
+e2e_check "a second uninstall fails with 1060" \
+    test "$(wine_out "$NUBORA_EXE" uninstall)" = "uninstallservice failed with errorcode=1060"
+
+e2e_summary
