@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The main job on the built-in example: the real x86-64 executable under Wine,
+# in a throwaway network namespace whose adapters carry the example's MACs.
+# Prints the log it wrote and the netsh command lines it issued, for a first
+# run (which configures) and a second run once the namespace matches the INI
+# file (which changes nothing but the DHCP adapter's one command).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+for preset in win64; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" >/dev/null
+done
+source tests/e2e/lib.sh
+
+nubora_cleanup_trap
+tag="nbdemo$$"
+ns="$tag"
+prefix="/tmp/$tag-w"
+nubora_prefix_init "$prefix" build/win64/tests/netsh_recorder.exe
+windir=$(nubora_windir "$prefix")
+cp examples/ipconfig_xen_vm.ini "$windir/ipconfig_xen_vm.ini"
+cp examples/ipconfig_post.bat "$windir/ipconfig_post.bat"
+
+# Adapters of the example: lan (static) and mgmt (DHCP); old and partial are
+# sections the service skips.
+nubora_netns_create "$ns"
+nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 203.0.113.5/24
+nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
+nubora_netns_set_dns "$ns" 203.0.113.53
+
+show_run() {
+    : >"$windir/netsh_calls.txt"
+    local before
+    before=$(wc -c <"$windir/ipconfig_service.log" 2>/dev/null || echo 0)
+    nubora_wine "$ns" "$prefix" "$PWD/build/win64/NuboraService.exe"
+    echo "----- c:\\windows\\ipconfig_service.log (this run's block)"
+    tail -c +"$((before + 1))" "$windir/ipconfig_service.log" | tr -d '\r'
+    echo "----- netsh command lines issued"
+    tr -d '\r' <"$windir/netsh_calls.txt"
+    echo
+}
+
+echo "===== first run: the adapters differ from the INI file"
+show_run
+
+ip netns exec "$ns" ip -4 addr flush dev lan0
+ip netns exec "$ns" ip -4 addr add 192.0.2.10/24 dev lan0
+ip netns exec "$ns" ip -4 addr add 192.0.2.11/24 dev lan0
+nubora_netns_set_gateway "$ns" 192.0.2.1 lan0
+nubora_netns_set_dns "$ns" 198.51.100.53 198.51.100.54
+echo "===== second run: lan0 now has what the INI file asks for"
+show_run
