@@ -48,10 +48,11 @@ unsigned long IniSectionNames(const IniDocument& document, wchar_t* buffer, unsi
 
 // The value of `key` in the first section named `section` (names match without
 // regard to letter case; later sections of the same name are not consulted, nor
-// later entries of the same key). Without the key the result is `fallback` less
-// its trailing spaces (all but the first when it is only spaces), null meaning
-// empty. One pair of matching enclosing
-// quotes, double or single, is removed from either. At most size - 1 characters
+// later entries of the same key; the empty name finds a section written "[]").
+// Without the key the result is `fallback` less its trailing spaces (all but
+// the first when it is only spaces), null meaning empty. One pair of matching
+// enclosing quotes, double or single, is removed from either, and a second NUL
+// goes where the closing quote was when it fits. At most size - 1 characters
 // are placed, then a NUL; returns the count placed. As with Windows, a null
 // `section` lists the section names, and a null `key` lists the section's keys
 // (cut like IniSectionNames), or gives the fallback when none can be listed.

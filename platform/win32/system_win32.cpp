@@ -1,7 +1,6 @@
 // Version, WOW64, clock and log-stream operations on Windows.
-#include <windows.h>
-
 #include <share.h>
+#include <windows.h>
 
 #include <clocale>
 #include <cstdio>

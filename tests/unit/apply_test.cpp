@@ -1,7 +1,8 @@
+#include "netconfig/apply.h"
+
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "netconfig/apply.h"
 #include "netconfig/command_runner.h"
 #include "service/probes.h"
 
@@ -49,7 +50,8 @@ TEST(ApplyAdapterConfig, WorkedExampleInBothNetshForms) {
     const AdapterConfigList current =
         Snapshots(Record({L"10.0.1.5"}, L"255.255.255.0", L"10.0.1.1", {L"10.0.0.2"}));
     EXPECT_EQ(ApplyAdapterConfig(desired, current), 0);
-    const char* golden = legacy ? "expected/worked_example_legacy.log" : "expected/worked_example.log";
+    const char* golden =
+        legacy ? "expected/worked_example_legacy.log" : "expected/worked_example.log";
     EXPECT_EQ(log.Text(), ReadFile(DataPath(golden)));
   }
 }
@@ -57,8 +59,8 @@ TEST(ApplyAdapterConfig, WorkedExampleInBothNetshForms) {
 TEST(ApplyAdapterConfig, ConvergedAdapterRunsNothing) {
   testing::FakePlatform platform;
   testing::LogCapture log;
-  AdapterConfig desired = Record({L"10.0.1.6", L"10.0.1.5"}, L"255.255.255.0", L" ",
-                                 {L"10.0.0.3", L"10.0.0.2"});
+  AdapterConfig desired =
+      Record({L"10.0.1.6", L"10.0.1.5"}, L"255.255.255.0", L" ", {L"10.0.0.3", L"10.0.0.2"});
   const AdapterConfigList current = Snapshots(
       Record({L"10.0.1.5", L"10.0.1.6"}, L"255.255.255.0", L"", {L"10.0.0.2", L"10.0.0.3"}));
   ApplyAdapterConfig(desired, current);

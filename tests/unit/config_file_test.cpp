@@ -1,9 +1,10 @@
+#include "netconfig/config_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cwchar>
 
 #include "fakes.h"
-#include "netconfig/config_file.h"
 
 namespace nubora {
 namespace {
@@ -89,7 +90,7 @@ TEST(ParseMacAddress, GroupsSeparatorsAndBareDigits) {
       {L"00-00-5E-00-53-01", 0, {0x00, 0x00, 0x5E, 0x00, 0x53, 0x01}},
       {L"00:00-5e:00-53:01", 0, {0x00, 0x00, 0x5E, 0x00, 0x53, 0x01}},
       {L"00005E005301", 0, {0x00, 0x00, 0x5E, 0x00, 0x53, 0x01}},
-      {L"00005e00530G", 0, {0x30, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},  // not all hex: one group
+      {L"00005e00530G", 0, {0x30, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},    // not all hex: one group
       {L"FFFFFF5E005301", 0, {0xFF, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},  // clamps to 32 bits
       {L"1:2:3:4:5:6:7:8", 0, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}},
       {L"0102:0304:0506", 0, {0x02, 0x04, 0x06, 0xAA, 0xAA, 0xAA}},
@@ -127,7 +128,9 @@ TEST(SplitAddressList, CommasMakeItemsAndATrailingEmptyItemIsDropped) {
     std::wstring text = c.text;
     auto list = SplitAddressList(&text[0]);
     ASSERT_EQ(static_cast<bool>(list), c.hasList) << text.size();
-    if (list) EXPECT_EQ(*list, c.items);
+    if (list) {
+      EXPECT_EQ(*list, c.items);
+    }
     // One log line per item.
     const std::string logged = log.Text();
     EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), static_cast<long>(c.items.size()));

@@ -1,9 +1,10 @@
+#include "netconfig/discovery.h"
+
 #include <gtest/gtest.h>
 
 #include <cwchar>
 
 #include "fakes.h"
-#include "netconfig/discovery.h"
 
 namespace nubora {
 namespace {
@@ -21,8 +22,8 @@ AdapterConfig DhcpRecord(std::uint8_t last) {
 }
 
 AdapterInfo Lan() {
-  return MakeAdapter(L"lan0", {0x00, 0x00, 0x5E, 0x00, 0x53, 0x01}, {"192.0.2.10"}, 24,
-                     "192.0.2.1", {"198.51.100.53"});
+  return MakeAdapter(L"lan0", {0x00, 0x00, 0x5E, 0x00, 0x53, 0x01}, {"192.0.2.10"}, 24, "192.0.2.1",
+                     {"198.51.100.53"});
 }
 
 AdapterInfo Mgmt() {

@@ -55,7 +55,8 @@ TEST(IniComparison, PortableReaderPlacesWhatWindowsPlaces) {
     const wchar_t* path = file.c_str();
     for (unsigned long size : sizes) {
       auto names = [&](IniFiles& ini) {
-        return Place(size, [&](wchar_t* b, unsigned long n) { return ini.SectionNames(b, n, path); });
+        return Place(size,
+                     [&](wchar_t* b, unsigned long n) { return ini.SectionNames(b, n, path); });
       };
       EXPECT_EQ(names(windows), names(portable)) << file << L" names, size " << size;
     }

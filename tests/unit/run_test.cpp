@@ -1,3 +1,5 @@
+#include "netconfig/run.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -5,7 +7,6 @@
 
 #include "fakes.h"
 #include "netconfig/log.h"
-#include "netconfig/run.h"
 #include "platform/portable_ini.h"
 
 namespace nubora {

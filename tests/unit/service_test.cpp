@@ -80,7 +80,12 @@ struct ServiceCase {
 TEST(ServiceLifecycle, ReportSequences) {
   const ServiceCase cases[] = {
       {"normal start", CountedRun, true, 0, {{4, 0}, {1, 0}}, 1, 0},
-      {"stop during the run", RunThatIsAskedToStop, true, 0, {{4, 0}, {3, 0}, {3, 0}, {1, 0}}, 1,
+      {"stop during the run",
+       RunThatIsAskedToStop,
+       true,
+       0,
+       {{4, 0}, {3, 0}, {3, 0}, {1, 0}},
+       1,
        2},
       {"handler registration fails", CountedRun, false, 0, {}, 0, 0},
       {"worker cannot start", CountedRun, true, 8, {{1, 8}}, 0, 0},
@@ -193,13 +198,12 @@ TEST(InstallService, RegistersDescribesAndCopies) {
       std::wstring(L"describe ") + kDescription};
   EXPECT_EQ(services.calls, calls);
   EXPECT_EQ(services.open, 0);
-  EXPECT_EQ(files.folders, (std::vector<std::wstring>{L"C:\\Program Files",
-                                                       L"C:\\Program Files\\Nubora",
-                                                       L"C:\\Program Files\\Nubora\\NuboraService"}));
-  EXPECT_EQ(files.copies,
-            std::vector<std::wstring>{
-                L"D:\\images\\NuboraService.exe -> "
-                L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
+  EXPECT_EQ(files.folders,
+            (std::vector<std::wstring>{L"C:\\Program Files", L"C:\\Program Files\\Nubora",
+                                       L"C:\\Program Files\\Nubora\\NuboraService"}));
+  EXPECT_EQ(files.copies, std::vector<std::wstring>{
+                              L"D:\\images\\NuboraService.exe -> "
+                              L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
 }
 
 TEST(InstallService, FailuresReturnTheFailingStepsCode) {
