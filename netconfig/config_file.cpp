@@ -45,13 +45,23 @@ bool ParseBareMac(const wchar_t* text, std::uint8_t (&mac)[kMacLength]) {
 
 class SectionReader {
  public:
-  SectionReader(IniFiles& ini, const wchar_t* path, const wchar_t* section)
-      : ini_(ini), path_(path), section_(section) {}
+  SectionReader(IniFiles& ini, const wchar_t* path, const wchar_t* section, bool explain)
+      : ini_(ini), path_(path), section_(section), explain_(explain) {}
 
   // The count of characters read; `value` holds the text.
   unsigned long Read(const wchar_t* key, const wchar_t* fallback) {
     value[0] = L'\0';
+    lastKey_ = key;
     return ini_.String(section_, key, fallback, value, kBufferSize, path_);
+  }
+
+  // True when the last key read is absent from the section: read again with a
+  // default no file holds. A run that explains nothing never reads again.
+  bool Absent() {
+    if (!explain_) return false;
+    wchar_t probe[4] = {};
+    ini_.String(section_, lastKey_, L"\x01", probe, 4, path_);
+    return probe[0] == L'\x01' && probe[1] == L'\0';
   }
 
   wchar_t value[kBufferSize] = {};
@@ -60,65 +70,93 @@ class SectionReader {
   IniFiles& ini_;
   const wchar_t* path_;
   const wchar_t* section_;
+  const wchar_t* lastKey_ = L"";
+  bool explain_;
 };
 
 enum class Outcome { kKeep, kDrop, kSkip };
 
-// A mask or gateway that does not fit its field is never cut short: a cut
-// address would configure the wrong network.
-Outcome PlaceAddressText(wchar_t (&field)[kAddressTextCapacity], const wchar_t* value,
-                         const wchar_t* key) {
-  if (PlaceText(field, value)) return Outcome::kKeep;
-  LogWide(L"config %ls too long , ignore it\n", key);
-  return Outcome::kDrop;
+struct Verdict {
+  Outcome outcome;
+  const wchar_t* reason;
+};
+
+Verdict Keep(const wchar_t* reason) { return {Outcome::kKeep, reason}; }
+Verdict Drop(const wchar_t* reason) { return {Outcome::kDrop, reason}; }
+
+// Why a required key gave nothing usable; an absent key reads as its default.
+const wchar_t* Unusable(SectionReader& reader, unsigned long count, const wchar_t* missing,
+                        const wchar_t* empty, const wchar_t* unset) {
+  if (count == 0) return empty;
+  return reader.Absent() ? missing : unset;
 }
 
-Outcome ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
-  if (reader.Read(L"IP", L"0.0.0.0") == 0) return Outcome::kDrop;
+// A mask or gateway that does not fit its field is never cut short: a cut
+// address would configure the wrong network.
+bool PlaceAddressText(wchar_t (&field)[kAddressTextCapacity], const wchar_t* value,
+                      const wchar_t* key) {
+  if (PlaceText(field, value)) return true;
+  LogWide(L"config %ls too long , ignore it\n", key);
+  return false;
+}
+
+Verdict ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
+  unsigned long count = reader.Read(L"IP", L"0.0.0.0");
+  if (count == 0) return Drop(L"IP is empty");
   LogWide(L"ip=%ls\n", reader.value);
-  if (IsUnset(reader.value)) return Outcome::kDrop;
+  if (IsUnset(reader.value)) {
+    return Drop(Unusable(reader, count, L"IP is missing", L"IP is empty", L"IP is 0.0.0.0"));
+  }
   LogWide(L"config ip=%ls\n", reader.value);
   record.ipList = SplitAddressList(reader.value);
-  if (!record.ipList || record.ipList->empty()) return Outcome::kDrop;
+  if (!record.ipList || record.ipList->empty()) return Drop(L"IP holds no address");
 
-  if (reader.Read(L"MASK", L"0.0.0.0") == 0) return Outcome::kDrop;
+  count = reader.Read(L"MASK", L"0.0.0.0");
+  if (count == 0) return Drop(L"MASK is empty");
   LogWide(L"mask=%ls\n", reader.value);
-  if (IsUnset(reader.value)) return Outcome::kDrop;
+  if (IsUnset(reader.value)) {
+    return Drop(Unusable(reader, count, L"MASK is missing", L"MASK is empty", L"MASK is 0.0.0.0"));
+  }
   LogWide(L"config mask=%ls\n", reader.value);
-  if (PlaceAddressText(record.mask, reader.value, L"mask") != Outcome::kKeep) {
-    return Outcome::kDrop;
+  if (!PlaceAddressText(record.mask, reader.value, L"mask")) {
+    return Drop(L"MASK is longer than 29 characters");
   }
 
   if (reader.Read(L"GATEWAY", L" ") > 0) {
     LogWide(L"gateway=%ls\n", reader.value);
     LogWide(L"config gateway=%ls\n", reader.value);
-    if (PlaceAddressText(record.gateway, reader.value, L"gateway") != Outcome::kKeep) {
-      return Outcome::kDrop;
+    if (!PlaceAddressText(record.gateway, reader.value, L"gateway")) {
+      return Drop(L"GATEWAY is longer than 29 characters");
     }
   }
 
   if (reader.Read(L"DNS", L"") > 0) record.dnsList = SplitAddressList(reader.value);
-  return Outcome::kKeep;
+  return Keep(L"static record");
 }
 
-Outcome ReadSection(SectionReader& reader, AdapterConfig& record) {
+Verdict ReadSection(SectionReader& reader, AdapterConfig& record) {
   reader.Read(L"DISABLED", L"0");
   if (ReadInteger(reader.value, 10) != 0) {
     LogWide(L"config entry disabled , ignore it\n");
-    return Outcome::kSkip;
+    return {Outcome::kSkip, L"DISABLED is a nonzero number"};
   }
 
-  if (reader.Read(L"MAC", L"0.0.0.0") == 0) return Outcome::kDrop;
+  const unsigned long count = reader.Read(L"MAC", L"0.0.0.0");
+  if (count == 0) return Drop(L"MAC is empty");
   LogWide(L"mac=%ls\n", reader.value);
-  if (IsUnset(reader.value)) return Outcome::kDrop;
+  if (IsUnset(reader.value)) {
+    return Drop(Unusable(reader, count, L"MAC is missing", L"MAC is empty", L"MAC is 0.0.0.0"));
+  }
   LogWide(L"config macaddr=%ls\n", reader.value);
-  if (ParseMacAddress(reader.value, record.mac) != 0) return Outcome::kDrop;
+  if (ParseMacAddress(reader.value, record.mac) != 0) {
+    return Drop(L"MAC is shorter than 12 characters");
+  }
 
   if (reader.Read(L"DHCP", L"0") > 0) {
     record.dhcp = ReadInteger(reader.value, 10);
     if (record.dhcp != 0) {
       LogWide(L"dhcp enabled\n");
-      return Outcome::kKeep;
+      return Keep(L"DHCP record");
     }
     LogWide(L"dhcp disabled\n");
   }
@@ -177,6 +215,11 @@ std::unique_ptr<AddressList> SplitAddressList(wchar_t* text) {
 }
 
 std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path) {
+  return ReadConfigFile(path, nullptr);
+}
+
+std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
+                                                  std::vector<SectionVerdict>* verdicts) {
   IniFiles& ini = *CurrentPlatform().ini;
   if (!ini.Exists(path)) {
     LogWide(L"config file not exist\n");
@@ -201,8 +244,13 @@ std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path) {
        section += std::wcslen(section) + 1) {
     ResetToZero(working);
     LogWide(L"parsing config file for %ls\n", section);
-    SectionReader reader(ini, path, section);
-    if (ReadSection(reader, working) == Outcome::kKeep) list->push_back(std::move(working));
+    SectionReader reader(ini, path, section, verdicts != nullptr);
+    const Verdict verdict = ReadSection(reader, working);
+    if (verdicts != nullptr) {
+      verdicts->push_back({section, verdict.outcome == Outcome::kKeep,
+                           verdict.outcome == Outcome::kSkip, verdict.reason});
+    }
+    if (verdict.outcome == Outcome::kKeep) list->push_back(std::move(working));
     LogWide(L"%ls\n", section);
   }
   return list;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "netconfig/adapter_config.h"
 
@@ -11,6 +13,18 @@ namespace nubora {
 // desired record, in file order, logging each step. Null when no file exists
 // at `path` or the list cannot be made.
 std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path);
+
+// What became of one section, in plain words, for tools that explain a file.
+struct SectionVerdict {
+  std::wstring section;
+  bool kept = false;
+  bool disabled = false;
+  std::wstring reason;
+};
+
+// The same, also telling what became of each section.
+std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
+                                                  std::vector<SectionVerdict>* verdicts);
 
 // Fills `mac` from groups of hexadecimal digits separated by ':' or '-', or
 // from twelve hexadecimal digits without separators. 0 when accepted, -1 for a

@@ -52,6 +52,17 @@ e2e_same "converged run: netsh command lines" "$E2E_DATA/config_run_converged.ne
 e2e_check "converged run: the post script ran again" \
     test "$(post_runs)" -eq 2
 
+# One address and one DNS server short: the whole address part and the whole
+# DNS part are applied again, further entries with their "add" commands.
+nubora_netns_add_adapter "$ns" Ethernet 00:00:5e:00:53:10 192.0.2.5/24
+nubora_netns_set_gateway "$ns" 192.0.2.1 Ethernet
+nubora_netns_set_dns "$ns" 198.51.100.2
+cp "$E2E_DATA/worked_example.ini" "$windir/ipconfig_xen_vm.ini"
+run_once worked
+e2e_same "one address short: log" "$E2E_DATA/config_run_worked.log" "$out/worked.log"
+e2e_same "one address short: netsh command lines" "$E2E_DATA/config_run_worked.netsh" \
+    "$out/worked.netsh"
+
 # A netsh that hangs past the wait: fifteen count lines, the time-out line,
 # and the run goes on to its post script.
 cp "$E2E_DATA/dhcp_only.ini" "$windir/ipconfig_xen_vm.ini"

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace nubora {
+
+// nubora-preview FILE.ini [--adapters ADAPTERS.ini|host]
+// Shows what a boot would do with FILE.ini, changing nothing. Exit code 0 when
+// every enabled section yields a record and (with --adapters) every record
+// finds its adapter, 1 otherwise, 2 for a usage error or unreadable input.
+int PreviewMain(int argc, wchar_t** argv);
+
+}  // namespace nubora
