@@ -1,9 +1,7 @@
 #include "netconfig/apply.h"
 
-#include <cstdarg>
 #include <cwchar>
 #include <string>
-#include <vector>
 
 #include "netconfig/command_runner.h"
 #include "netconfig/log.h"
@@ -25,20 +23,6 @@ constexpr const wchar_t* kSetFirstDns =
     L"c:\\windows\\system32\\netsh.exe interface ip set dns name=\"%ls\" static %ls validate=no";
 constexpr const wchar_t* kAddDns =
     L"c:\\windows\\system32\\netsh.exe interface ip add dns name=\"%ls\" %ls validate=no";
-
-// The whole command line, however long; whether it fits is decided when it runs.
-std::wstring FormatCommand(const wchar_t* format, ...) {
-  std::vector<wchar_t> buffer(kCommandLineCapacity);
-  for (;;) {
-    std::va_list args;
-    va_start(args, format);
-    const int written = std::vswprintf(buffer.data(), buffer.size(), format, args);
-    va_end(args);
-    if (written >= 0) return std::wstring(buffer.data(), static_cast<std::size_t>(written));
-    if (buffer.size() >= (1u << 20)) return std::wstring();
-    buffer.resize(buffer.size() * 4);
-  }
-}
 
 // A command line is never run cut short: one that does not fit the runner's
 // buffer is logged and skipped.
@@ -99,7 +83,7 @@ std::int32_t IsDnsConfigChanged(const AdapterConfig& desired, const AdapterConfi
 std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfigList& current) {
   const wchar_t* name = desired.adapterName;
   if (desired.dhcp != 0) {
-    RunFitting(FormatCommand(kSetDhcp, name));
+    RunFitting(FormatWide(kSetDhcp, name));
     return 0;
   }
 
@@ -107,14 +91,13 @@ std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfi
   // other way without one has no address part to apply.
   if (!desired.ipList || desired.ipList->empty()) return 0;
   const AddressList& addresses = *desired.ipList;
-  const std::wstring first =
-      FormatCommand(legacyOs != 0 ? kSetFirstAddressLegacy : kSetFirstAddress, name,
-                    addresses[0].c_str(), desired.mask, desired.gateway);
+  const std::wstring first = FormatWide(legacyOs != 0 ? kSetFirstAddressLegacy : kSetFirstAddress,
+                                        name, addresses[0].c_str(), desired.mask, desired.gateway);
   if (IsAddressConfigChanged(desired, current) != 0) {
     LogWide(L"start set config ip submask gateway...\n");
     RunFitting(first);
     for (std::size_t i = 1; i < addresses.size(); ++i) {
-      RunFitting(FormatCommand(kAddAddress, name, addresses[i].c_str(), desired.mask));
+      RunFitting(FormatWide(kAddAddress, name, addresses[i].c_str(), desired.mask));
     }
   } else {
     LogWide(L"config ip submask gateway is not changed...\n");
@@ -124,9 +107,9 @@ std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfi
   const AddressList& servers = *desired.dnsList;
   if (IsDnsConfigChanged(desired, current) != 0) {
     LogWide(L"start set config dns...\n");
-    RunFitting(FormatCommand(kSetFirstDns, name, servers[0].c_str()));
+    RunFitting(FormatWide(kSetFirstDns, name, servers[0].c_str()));
     for (std::size_t i = 1; i < servers.size(); ++i) {
-      RunFitting(FormatCommand(kAddDns, name, servers[i].c_str()));
+      RunFitting(FormatWide(kAddDns, name, servers[i].c_str()));
     }
   } else {
     LogWide(L"config dns is not changed...\n");

@@ -1,5 +1,6 @@
 #include "netconfig/log.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cwchar>
 #include <mutex>
@@ -32,21 +33,6 @@ void WriteWhole(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), LogStream());
 }
 
-std::wstring FormatWide(const wchar_t* format, std::va_list args) {
-  std::vector<wchar_t> buffer(512);
-  for (;;) {
-    std::va_list copy;
-    va_copy(copy, args);
-    const int written = std::vswprintf(buffer.data(), buffer.size(), format, copy);
-    va_end(copy);
-    if (written >= 0) return std::wstring(buffer.data(), static_cast<std::size_t>(written));
-    // vswprintf reports truncation and encoding errors alike; give up on
-    // growth past any sensible message size.
-    if (buffer.size() >= (1u << 20)) return std::wstring(buffer.data());
-    buffer.resize(buffer.size() * 4);
-  }
-}
-
 // Converts with the locale's code page; a character it cannot represent
 // becomes '?' so that the rest of the line still reaches the log.
 std::string ToMultibyte(const std::wstring& text) {
@@ -68,6 +54,32 @@ std::string ToMultibyte(const std::wstring& text) {
 
 }  // namespace
 
+std::wstring VFormatWide(const wchar_t* format, std::va_list args) {
+  std::vector<wchar_t> buffer(512);
+  for (;;) {
+    std::va_list copy;
+    va_copy(copy, args);
+    const int written = std::vswprintf(buffer.data(), buffer.size(), format, copy);
+    va_end(copy);
+    // Some C runtimes answer -1 when the text does not fit, others the length
+    // it needs: only a count below the buffer's size is the whole text.
+    if (written >= 0 && static_cast<std::size_t>(written) < buffer.size()) {
+      return std::wstring(buffer.data(), static_cast<std::size_t>(written));
+    }
+    const std::size_t needed = written >= 0 ? static_cast<std::size_t>(written) + 1 : 0;
+    if (buffer.size() >= (1u << 20)) return std::wstring();  // an encoding error, not length
+    buffer.resize(std::max(needed, buffer.size() * 4));
+  }
+}
+
+std::wstring FormatWide(const wchar_t* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::wstring text = VFormatWide(format, args);
+  va_end(args);
+  return text;
+}
+
 std::FILE* LogStream() {
   if (std::FILE* replacement = ReplacementStream()) return replacement;
   if (std::FILE* opened = OpenedStream()) return opened;
@@ -82,7 +94,7 @@ void SetLogStream(std::FILE* stream) {
 void LogWide(const wchar_t* format, ...) {
   std::va_list args;
   va_start(args, format);
-  const std::wstring text = FormatWide(format, args);
+  const std::wstring text = VFormatWide(format, args);
   va_end(args);
   WriteWhole(ToMultibyte(text));
 }

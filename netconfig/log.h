@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace nubora {
 
@@ -15,6 +17,10 @@ void LogNarrow(const char* format, ...)
 #endif
     ;
 void LogFlush();
+
+// The whole formatted text, however long.
+std::wstring FormatWide(const wchar_t* format, ...);
+std::wstring VFormatWide(const wchar_t* format, std::va_list args);
 
 // Points standard output at `path` (append, text mode) and selects the user's
 // default locale, for the rest of the process.

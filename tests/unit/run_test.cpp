@@ -115,5 +115,14 @@ TEST(Log, WideTextIsConvertedNarrowTextIsNot) {
   EXPECT_EQ(log.Text(), "name|42| 7\nraw|\xE9\n?\n");
 }
 
+TEST(Log, LongMessagesArriveWhole) {
+  for (std::size_t length : {511u, 512u, 3000u, 70000u}) {
+    testing::LogCapture log;
+    const std::wstring value(length, L'9');
+    LogWide(L"ip=%ls\n", value.c_str());
+    EXPECT_EQ(log.Text(), "ip=" + std::string(length, '9') + "\n") << length;
+  }
+}
+
 }  // namespace
 }  // namespace nubora
