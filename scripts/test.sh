@@ -23,7 +23,7 @@ run() {
 
 run "unit tests (Linux)" ctest --preset linux
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
-for suite in tests/e2e/frame.sh tests/e2e/config_run.sh tests/e2e/service.sh tests/e2e/preview.sh; do
+for suite in tests/e2e/frame.sh tests/e2e/config_run.sh tests/e2e/service.sh tests/e2e/preview.sh tests/e2e/bad_input.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
 
