@@ -2,8 +2,9 @@
 # Installs the Debian packages the build, the demo and the tests need, where
 # they are missing. Changes nothing else on the machine.
 set -euo pipefail
-packages=(cmake ninja-build g++ googletest iproute2 file binutils
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64)
+packages=(cmake ninja-build g++ googletest iproute2 file binutils time
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
+          clang libclang-rt-14-dev llvm valgrind)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Measures a converged run (four static adapters that already have what the INI
+# file asks for, a post script that does nothing) of the real x86-64 executable
+# under Wine, side by side with a floor measured in the same session: a minimal
+# program that starts "cmd.exe /c exit" once and waits for it. Prints medians of
+# wall time and peak memory, their ratio, the netsh processes a converged run
+# starts, and the size of the shipped 32-bit executable.
+#   scripts/benchmark.sh [RUNS]   (default 15 of each, interleaved)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-15}
+scripts/install-deps.sh
+for preset in win64 win32; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" >/dev/null
+done
+source tests/e2e/lib.sh
+
+nubora_cleanup_trap
+ns="nbbench$$"
+prefix="/tmp/nbbench$$-w"
+nubora_prefix_init "$prefix" build/win64/tests/netsh_recorder.exe
+windir=$(nubora_windir "$prefix")
+cp tests/data/e2e/four_adapters.ini "$windir/ipconfig_xen_vm.ini"
+printf '@echo off\r\n' >"$windir/ipconfig_post.bat"
+nubora_netns_create "$ns"
+nubora_netns_add_adapter "$ns" a0 00:00:5e:00:53:21 192.0.2.21/24
+nubora_netns_add_adapter "$ns" a1 00:00:5e:00:53:22 192.0.2.22/24
+nubora_netns_add_adapter "$ns" a2 00:00:5e:00:53:23 198.51.100.23/24 198.51.100.24/24
+nubora_netns_add_adapter "$ns" a3 00:00:5e:00:53:24 203.0.113.25/25
+nubora_netns_set_gateway "$ns" 192.0.2.1 a0
+nubora_netns_set_dns "$ns" 198.51.100.53
+
+measure() { # LABEL EXE: appends "seconds kilobytes" to $prefix.LABEL
+    /usr/bin/time -f '%e %M' -o "$prefix.one" \
+        ip netns exec "$ns" env WINEPREFIX="$prefix" WINELOADER="$NUBORA_WINE64" WINEDEBUG=-all \
+        WINEDLLOVERRIDES=netsh.exe=n "$NUBORA_WINE64" "$2" >/dev/null 2>&1
+    cat "$prefix.one" >>"$prefix.$1"
+}
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+# Warm up: the wineserver and its helpers start with the first program.
+nubora_wine "$ns" "$prefix" build/win64/NuboraService.exe
+nubora_wine "$ns" "$prefix" build/win64/tests/floor_run.exe
+: >"$windir/netsh_calls.txt"
+: >"$prefix.floor"
+: >"$prefix.run"
+for _ in $(seq 1 "$runs"); do
+    measure floor build/win64/tests/floor_run.exe
+    measure run build/win64/NuboraService.exe
+done
+
+run_s=$(cut -d' ' -f1 "$prefix.run" | median)
+floor_s=$(cut -d' ' -f1 "$prefix.floor" | median)
+run_kb=$(cut -d' ' -f2 "$prefix.run" | median)
+floor_kb=$(cut -d' ' -f2 "$prefix.floor" | median)
+netsh=$(($(wc -l <"$windir/netsh_calls.txt") / runs))
+unchanged=$(tr -d '\r' <"$windir/ipconfig_service.log" | tail -n 40 | grep -c 'is not changed' || true)
+shipped=$(stat -c %s build/win32/NuboraService.exe)
+
+echo "converged run, $runs runs each, medians (Wine $(/usr/lib/wine/wine64 --version), $(nproc) cores)"
+printf '  converged run:  %.3f s wall, %d KB peak memory\n' "$run_s" "$run_kb"
+printf '  floor:          %.3f s wall, %d KB peak memory\n' "$floor_s" "$floor_kb"
+printf '  ratio of medians (run / floor): %.2f (target: at most 1.20)\n' \
+    "$(awk -v a="$run_s" -v b="$floor_s" 'BEGIN {print a / b}')"
+echo "  netsh processes per converged run: $netsh (target: 0)"
+echo "  'is not changed' lines in the last run's block: $unchanged (four adapters, two parts each)"
+printf '  shipped 32-bit executable: %d bytes (%d KB; target: under 400 KB)\n' "$shipped" \
+    "$((shipped / 1024))"
