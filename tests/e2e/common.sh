@@ -6,11 +6,44 @@ e2e_root=$(cd "$e2e_here/../.." && pwd)
 # shellcheck source=lib.sh
 source "$e2e_here/lib.sh"
 
-NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win64/NuboraService.exe}
-NUBORA_RECORDER=${NUBORA_RECORDER:-$e2e_root/build/win64/tests/netsh_recorder.exe}
 E2E_DATA="$e2e_root/tests/data/e2e"
 e2e_passed=0
 e2e_failed=0
+
+# NUBORA_ARCH selects the executable: x86_64 (default) runs the x86-64 build;
+# i686 runs the shipped 32-bit build as a WOW64 process, the suite re-run as a
+# whole inside the namespace of wow64.sh. A suite that cannot run for want of
+# the emulator says so and exits with 77, or 1 when CI=true.
+NUBORA_ARCH=${NUBORA_ARCH:-x86_64}
+e2e_suite="$(basename "$0")"
+case $NUBORA_ARCH in
+x86_64)
+    NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win64/NuboraService.exe}
+    ;;
+i686)
+    e2e_suite="${e2e_suite}[i686]"
+    NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win32/NuboraService.exe}
+    export NUBORA_RECORDER32=${NUBORA_RECORDER32:-$e2e_root/build/win32/tests/netsh_recorder.exe}
+    # shellcheck source=wow64.sh
+    source "$e2e_here/wow64.sh"
+    if [ -z "${NUBORA_WOW64_INSIDE:-}" ]; then
+        if ! nubora_wow64_fetch || ! nubora_wow64_check; then
+            echo "NOT RUN $e2e_suite: no emulator for 32-bit Wine (see above)"
+            [ "${CI:-}" = true ] && exit 1
+            exit 77
+        fi
+        export NUBORA_ARCH NUBORA_EXE
+        export NUBORA_WOW64_INSIDE=1
+        nubora_wow64_exec bash "$0" "$@"
+        exit $?
+    fi
+    ;;
+*)
+    echo "unknown NUBORA_ARCH=$NUBORA_ARCH (x86_64 or i686)" >&2
+    exit 2
+    ;;
+esac
+NUBORA_RECORDER=${NUBORA_RECORDER:-$e2e_root/build/win64/tests/netsh_recorder.exe}
 
 e2e_ok() { echo "ok   $1"; e2e_passed=$((e2e_passed + 1)); }
 e2e_fail() { echo "FAIL $1"; e2e_failed=$((e2e_failed + 1)); }
@@ -43,6 +76,6 @@ e2e_same() {
 e2e_all_crlf() { [ -s "$1" ] && ! grep -qv $'\r$' "$1"; }
 
 e2e_summary() {
-    echo "$(basename "$0"): $e2e_passed passed, $e2e_failed failed"
+    echo "$e2e_suite: $e2e_passed passed, $e2e_failed failed"
     [ "$e2e_failed" -eq 0 ]
 }

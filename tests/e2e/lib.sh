@@ -21,6 +21,9 @@
 #   NUBORA_CACHE      cache directory for the pristine prefix
 #                     (default build/cache of the repository)
 #   NUBORA_RECORDER   recorder executable to install as system32\netsh.exe
+#   NUBORA_RECORDER32 32-bit recorder to install as syswow64\netsh.exe
+#   NUBORA_ARCH=i686  prefixes for the 32-bit executable: booted with Wine's
+#                     32-bit half (see wow64.sh), cached apart
 #   NUBORA_WINE_TIMEOUT  if set, nubora_wine runs under `timeout` (seconds);
 #                     exit status 124 then means the program was killed
 #   NUBORA_WINEDLLOVERRIDES  overrides the default "netsh.exe=n"
@@ -63,14 +66,17 @@ _nubora_boot_prefix() {
 # Creates a ready-to-use prefix at DIR (DIR must not exist yet or be empty),
 # copying the cached pristine prefix when there is one and booting (and
 # caching) otherwise. Installs RECORDER (default $NUBORA_RECORDER) as
-# c:\windows\system32\netsh.exe when given.
+# c:\windows\system32\netsh.exe when given, and $NUBORA_RECORDER32 as
+# c:\windows\syswow64\netsh.exe when set.
 nubora_prefix_init() {
     local dir=$1 recorder=${2:-${NUBORA_RECORDER:-}}
     [ -n "$dir" ] || { nubora_die "usage: nubora_prefix_init DIR [RECORDER]"; return 1; }
     if [ -e "$dir" ] && [ -n "$(ls -A "$dir" 2>/dev/null)" ]; then
         nubora_die "prefix directory $dir is not empty"; return 1
     fi
-    local cached="$NUBORA_CACHE/prefix64"
+    local name=prefix64
+    [ "${NUBORA_ARCH:-x86_64}" = i686 ] && name="prefix-wow64"
+    local cached="$NUBORA_CACHE/$name"
     mkdir -p "$NUBORA_CACHE" || return 1
     (
         # One builder at a time; the marker is written last, so a cache
@@ -83,7 +89,7 @@ nubora_prefix_init() {
             touch "$cached.tmp/.nubora_pristine"
             mv "$cached.tmp" "$cached"
         fi
-    ) 9>"$NUBORA_CACHE/.prefix64.lock" || return 1
+    ) 9>"$NUBORA_CACHE/.$name.lock" || return 1
     mkdir -p "$(dirname "$dir")" || return 1
     rmdir "$dir" 2>/dev/null || true
     cp -a "$cached" "$dir" || return 1
@@ -92,6 +98,10 @@ nubora_prefix_init() {
     if [ -n "$recorder" ]; then
         [ -f "$recorder" ] || { nubora_die "recorder $recorder not found"; return 1; }
         cp "$recorder" "$dir/drive_c/windows/system32/netsh.exe" || return 1
+    fi
+    if [ -n "${NUBORA_RECORDER32:-}" ]; then
+        [ -f "$NUBORA_RECORDER32" ] || { nubora_die "recorder $NUBORA_RECORDER32 not found"; return 1; }
+        cp "$NUBORA_RECORDER32" "$dir/drive_c/windows/syswow64/netsh.exe" || return 1
     fi
 }
 
