@@ -52,7 +52,10 @@ class SectionReader {
   unsigned long Read(const wchar_t* key, const wchar_t* fallback) {
     value[0] = L'\0';
     lastKey_ = key;
-    return ini_.String(section_, key, fallback, value, kBufferSize, path_);
+    ini_.String(section_, key, fallback, value, kBufferSize, path_);
+    // The text is what counts: a value that starts with a NUL is empty, whatever
+    // count the platform gave for it.
+    return static_cast<unsigned long>(std::wcslen(value));
   }
 
   // True when the last key read is absent from the section: read again with a

@@ -63,6 +63,14 @@ TEST(ReadConfigFile, OddSectionsAreDroppedOrKeptAsTheKeysSay) {
   EXPECT_EQ(Bytes(bareMac), (std::vector<unsigned>{0x00, 0x00, 0x5E, 0x00, 0x53, 0x08}));
 }
 
+TEST(ReadConfigFile, ValueStartingWithNulIsEmpty) {
+  testing::FakePlatform platform;
+  testing::LogCapture log;
+  auto list = ReadConfigFile(WideDataPath("config/nul_mask.ini").c_str());
+  ASSERT_TRUE(list);
+  EXPECT_TRUE(list->empty());  // the mask is empty: the section is dropped
+}
+
 TEST(ReadConfigFile, MissingFileAndFileWithoutSections) {
   testing::FakePlatform platform;
   {
