@@ -14,12 +14,12 @@ for preset in win64 win32; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" >/dev/null
 done
-source tests/e2e/lib.sh
+source tools/wine-netns.sh
 
 nubora_cleanup_trap
 ns="nbbench$$"
 prefix="/tmp/nbbench$$-w"
-nubora_prefix_init "$prefix" build/win64/tests/netsh_recorder.exe
+nubora_prefix_init "$prefix" build/win64/tools/netsh_recorder.exe
 windir=$(nubora_windir "$prefix")
 cp tests/data/e2e/four_adapters.ini "$windir/ipconfig_xen_vm.ini"
 printf '@echo off\r\n' >"$windir/ipconfig_post.bat"
@@ -41,12 +41,12 @@ median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 
 # Warm up: the wineserver and its helpers start with the first program.
 nubora_wine "$ns" "$prefix" build/win64/NuboraService.exe
-nubora_wine "$ns" "$prefix" build/win64/tests/floor_run.exe
+nubora_wine "$ns" "$prefix" build/win64/tools/floor_run.exe
 : >"$windir/netsh_calls.txt"
 : >"$prefix.floor"
 : >"$prefix.run"
 for _ in $(seq 1 "$runs"); do
-    measure floor build/win64/tests/floor_run.exe
+    measure floor build/win64/tools/floor_run.exe
     measure run build/win64/NuboraService.exe
 done
 

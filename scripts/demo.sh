@@ -11,13 +11,13 @@ for preset in win64; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" >/dev/null
 done
-source tests/e2e/lib.sh
+source tools/wine-netns.sh
 
 nubora_cleanup_trap
 tag="nbdemo$$"
 ns="$tag"
 prefix="/tmp/$tag-w"
-nubora_prefix_init "$prefix" build/win64/tests/netsh_recorder.exe
+nubora_prefix_init "$prefix" build/win64/tools/netsh_recorder.exe
 windir=$(nubora_windir "$prefix")
 cp examples/ipconfig_xen_vm.ini "$windir/ipconfig_xen_vm.ini"
 cp examples/ipconfig_post.bat "$windir/ipconfig_post.bat"

@@ -17,7 +17,7 @@ nubora_netns_create "$ns"
 nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 198.51.100.20/24
 nubora_netns_set_dns "$ns" 198.51.100.53
 cases="$e2e_root/tests/data/bad_input"
-locker="$(dirname "$NUBORA_RECORDER")/file_locker.exe"
+locker="$e2e_root/build/win64/tests/file_locker.exe"
 ini="$windir/ipconfig_xen_vm.ini"
 log="$windir/ipconfig_service.log"
 printf 'a line of an earlier run\r\n' >"$log"

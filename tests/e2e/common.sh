@@ -3,8 +3,8 @@
 # compared with its golden file, and the pass/fail count.
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_root=$(cd "$e2e_here/../.." && pwd)
-# shellcheck source=lib.sh
-source "$e2e_here/lib.sh"
+# shellcheck source=../../tools/wine-netns.sh
+source "$e2e_here/../../tools/wine-netns.sh"
 
 E2E_DATA="$e2e_root/tests/data/e2e"
 e2e_passed=0
@@ -23,7 +23,7 @@ x86_64)
 i686)
     e2e_suite="${e2e_suite}[i686]"
     NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win32/NuboraService.exe}
-    export NUBORA_RECORDER32=${NUBORA_RECORDER32:-$e2e_root/build/win32/tests/netsh_recorder.exe}
+    export NUBORA_RECORDER32=${NUBORA_RECORDER32:-$e2e_root/build/win32/tools/netsh_recorder.exe}
     # shellcheck source=wow64.sh
     source "$e2e_here/wow64.sh"
     if [ -z "${NUBORA_WOW64_INSIDE:-}" ]; then
@@ -43,7 +43,7 @@ i686)
     exit 2
     ;;
 esac
-NUBORA_RECORDER=${NUBORA_RECORDER:-$e2e_root/build/win64/tests/netsh_recorder.exe}
+NUBORA_RECORDER=${NUBORA_RECORDER:-$e2e_root/build/win64/tools/netsh_recorder.exe}
 
 e2e_ok() { echo "ok   $1"; e2e_passed=$((e2e_passed + 1)); }
 e2e_fail() { echo "FAIL $1"; e2e_failed=$((e2e_failed + 1)); }

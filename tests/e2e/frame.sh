@@ -38,7 +38,7 @@ imports_are_system_dlls() {
     local dlls
     dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
     [ -n "$dlls" ] || return 1
-    ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|shlwapi\.dll|ws2_32\.dll' <<<"$dlls"
+    ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|ws2_32\.dll' <<<"$dlls"
 }
 shipped=${NUBORA_SHIPPED_EXE:-$e2e_root/build/win32/NuboraService.exe}
 e2e_check "the shipped executable is PE32 for i386" \

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Runs commands where Wine can start the shipped 32-bit executable as a WOW64
 # process, on a machine that cannot execute 32-bit x86 code itself. Source
-# this file (lib.sh first); nothing runs on load.
+# this file (tools/wine-netns.sh first); nothing runs on load.
 #
 # What it takes, all kept in $NUBORA_WOW64_DIR (fetched once per machine, the
 # machine's apt sources and dpkg database untouched):
@@ -25,7 +25,7 @@
 #     installed, and LD_LIBRARY_PATH gives it the unpacked libraries, its own
 #     search path lacking the multiarch directory (64-bit programs skip them);
 #   - /run/netns and /etc/netns are fresh tmpfs and /etc/resolv.conf is
-#     empty: namespaces made by lib.sh, and their resolv.conf files, stay
+#     empty: namespaces made by tools/wine-netns.sh, and their resolv.conf files, stay
 #     inside;
 #   - no interface but `lo` exists, so nothing can reach any network.
 # Needs Linux 6.7 or later (binfmt_misc per user namespace) and root (the

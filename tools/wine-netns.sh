@@ -1,6 +1,7 @@
 # shellcheck shell=bash
-# Helpers for end-to-end tests that run the Windows binaries under Wine inside
-# Linux network namespaces. Source this file; nothing runs on load.
+# Runs the Windows executables under Wine inside Linux network namespaces whose
+# adapters carry chosen MACs and addresses: used by the demo, the benchmark and
+# the end-to-end tests. Source this file; nothing runs on load.
 #
 # What Wine shows a program in a namespace (GetAdaptersAddresses):
 #   - every Linux interface of the namespace, `lo` included, in ifindex order
@@ -31,7 +32,7 @@
 
 NUBORA_WINE64=${NUBORA_WINE64:-/usr/lib/wine/wine64}
 NUBORA_WINESERVER=${NUBORA_WINESERVER:-/usr/lib/wine/wineserver}
-NUBORA_CACHE=${NUBORA_CACHE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/cache}
+NUBORA_CACHE=${NUBORA_CACHE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/cache}
 
 # Namespaces and prefixes created through this file, for nubora_cleanup.
 NUBORA_NETNS_LIST=${NUBORA_NETNS_LIST:-}

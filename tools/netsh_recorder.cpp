@@ -46,8 +46,8 @@ int wmain() {
   // service manager (which do not inherit a test's environment), from a file.
   wchar_t ms[32] = {};
   if (GetEnvironmentVariableW(L"NUBORA_TEST_NETSH_SLEEP_MS", ms, 32) == 0) {
-    HANDLE h = CreateFileW((dir + base + L"_sleep_ms.txt").c_str(), GENERIC_READ,
-                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW((dir + base + L"_sleep_ms.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       char text[16] = {};
       DWORD read = 0;
