@@ -33,6 +33,8 @@ void WriteWhole(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), LogStream());
 }
 
+}  // namespace
+
 // Converts with the locale's code page; a character it cannot represent
 // becomes '?' so that the rest of the line still reaches the log.
 std::string ToMultibyte(const std::wstring& text) {
@@ -51,8 +53,6 @@ std::string ToMultibyte(const std::wstring& text) {
   }
   return bytes;
 }
-
-}  // namespace
 
 std::wstring VFormatWide(const wchar_t* format, std::va_list args) {
   std::vector<wchar_t> buffer(512);

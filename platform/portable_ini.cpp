@@ -252,8 +252,10 @@ IniDocument ParseIniText(const std::wstring& text) {
     }
     size_t equals = std::find(text.begin() + begin, text.begin() + end, L'=') - text.begin();
     if (current == nullptr || equals == end) continue;
-    current->entries.push_back(
-        IniEntry{Trimmed(text, begin, equals), Trimmed(text, equals + 1, end)});
+    std::wstring value = Trimmed(text, equals + 1, end);
+    // The profile functions hand values on as C strings: a NUL ends one.
+    value.erase(std::min(value.size(), value.find(L'\0')));
+    current->entries.push_back(IniEntry{Trimmed(text, begin, equals), std::move(value)});
   }
   return document;
 }

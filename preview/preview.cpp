@@ -1,5 +1,6 @@
 #include "preview/preview.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
@@ -20,24 +21,6 @@ namespace {
 constexpr int kAllUsed = 0;
 constexpr int kSomethingUnused = 1;
 constexpr int kUsage = 2;
-
-// The run's INI reads go to the file under preview, wherever the run looks.
-class FileUnderPreview : public IniFiles {
- public:
-  FileUnderPreview(IniFiles& inner, std::wstring path) : inner_(inner), path_(std::move(path)) {}
-  bool Exists(const wchar_t*) override { return inner_.Exists(path_.c_str()); }
-  unsigned long SectionNames(wchar_t* buffer, unsigned long size, const wchar_t*) override {
-    return inner_.SectionNames(buffer, size, path_.c_str());
-  }
-  unsigned long String(const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
-                       wchar_t* buffer, unsigned long size, const wchar_t*) override {
-    return inner_.String(section, key, fallback, buffer, size, path_.c_str());
-  }
-
- private:
-  IniFiles& inner_;
-  std::wstring path_;
-};
 
 class ListedAdapters : public AdapterSource {
  public:
@@ -94,28 +77,12 @@ int Usage(const wchar_t* message) {
   return kUsage;
 }
 
-std::string Narrow(const std::wstring& text) {
-  std::string bytes;
-  char unit[16];
-  std::mbstate_t state{};
-  for (wchar_t c : text) {
-    const std::size_t n = std::wcrtomb(unit, c, &state);
-    if (n == static_cast<std::size_t>(-1)) {
-      bytes.push_back('?');
-      state = std::mbstate_t{};
-    } else {
-      bytes.append(unit, n);
-    }
-  }
-  return bytes;
-}
-
-void Print(const std::wstring& text) { std::fputs(Narrow(text).c_str(), stdout); }
+void Print(const std::wstring& text) { std::fputs(ToMultibyte(text).c_str(), stdout); }
 
 std::wstring Mac(const std::uint8_t (&mac)[kMacLength]) {
   wchar_t text[32];
-  std::swprintf(text, 32, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3],
-                mac[4], mac[5]);
+  std::swprintf(text, 32, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
+                mac[5]);
   return text;
 }
 
@@ -130,15 +97,15 @@ std::wstring Describe(const AdapterConfig& record) {
   if (record.dhcp != 0) return L"DHCP, MAC " + Mac(record.mac);
   std::wstring gateway = record.gateway;
   if (gateway == L" ") gateway = L"(none)";
-  return L"static, MAC " + Mac(record.mac) + L", IP " + Joined(record.ipList.get()) +
-         L", mask " + record.mask + L", gateway " + gateway + L", DNS " +
-         Joined(record.dnsList.get());
+  return L"static, MAC " + Mac(record.mac) + L", IP " + Joined(record.ipList.get()) + L", mask " +
+         record.mask + L", gateway " + gateway + L", DNS " + Joined(record.dnsList.get());
 }
 
 bool HasAdapter(const std::vector<AdapterInfo>& adapters, const AdapterConfig& record) {
   for (const AdapterInfo& adapter : adapters) {
     bool same = true;
-    for (std::size_t i = 0; i < kMacLength; ++i) same = same && adapter.physical[i] == record.mac[i];
+    for (std::size_t i = 0; i < kMacLength; ++i)
+      same = same && adapter.physical[i] == record.mac[i];
     if (same) return true;
   }
   return false;
@@ -169,8 +136,8 @@ int ExplainSections(const std::wstring& path, std::vector<AdapterInfo>* adapters
   for (std::size_t v = 0, r = 0; v < verdicts.size(); ++v) {
     if (!verdicts[v].kept) continue;
     const AdapterConfig& record = (*records)[r++];
-    std::wstring line = L"  " + std::to_wstring(++number) + L". " + verdicts[v].section + L": " +
-                        Describe(record);
+    std::wstring line =
+        L"  " + std::to_wstring(++number) + L". " + verdicts[v].section + L": " + Describe(record);
     if (adapters != nullptr && !HasAdapter(*adapters, record)) {
       line += L" -- no adapter has this MAC";
       result = kSomethingUnused;
@@ -186,7 +153,7 @@ int ExplainSections(const std::wstring& path, std::vector<AdapterInfo>* adapters
 
 void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path) {
   Platform platform = CurrentPlatform();
-  FileUnderPreview file(ini, path);
+  RedirectedIniFiles file(ini, path);
   ListedAdapters listed(adapters);
   RecordedCommands commands;
   NoWaitClock clock(*platform.clock);
@@ -234,6 +201,7 @@ int PreviewMain(int argc, wchar_t** argv) {
   }
   if (file.empty()) return Usage(L"no INI file given");
 
+  std::setlocale(LC_ALL, "");
   InitPlatformProbes();
   IniFiles& ini = *CurrentPlatform().ini;
   if (!ini.Exists(file.c_str())) return Usage((L"no file at " + file).c_str());

@@ -68,7 +68,8 @@ fuzz_long() {
 }
 
 memcheck() {
-    valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \
+    valgrind -q --suppressions=tests/valgrind.supp --leak-check=full \
+        --show-leak-kinds=definite,indirect,possible \
         --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=1 \
         build/linux/tests/nubora_unit_tests --gtest_brief=1
 }

@@ -1,8 +1,3 @@
-#include <clocale>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "service/dispatch.h"
 
 #if defined(_WIN32)
@@ -11,21 +6,10 @@ int wmain(int argc, wchar_t** argv) { return nubora::EntryMain(argc, argv); }
 
 #else
 
+#include "platform/wide_arguments.h"
+
 int main(int argc, char** argv) {
-  // Arguments arrive as multibyte text in the environment's locale.
-  std::setlocale(LC_CTYPE, "");
-  std::vector<std::wstring> wide(static_cast<std::size_t>(argc));
-  std::vector<wchar_t*> pointers(static_cast<std::size_t>(argc) + 1, nullptr);
-  for (int i = 0; i < argc; ++i) {
-    const std::size_t length = std::mbstowcs(nullptr, argv[i], 0);
-    if (length != static_cast<std::size_t>(-1)) {
-      wide[i].resize(length);
-      std::mbstowcs(&wide[i][0], argv[i], length);
-    }
-    pointers[i] = &wide[i][0];
-  }
-  std::setlocale(LC_CTYPE, "C");
-  return nubora::EntryMain(argc, pointers.data());
+  return nubora::RunWithWideArguments(argc, argv, nubora::EntryMain);
 }
 
 #endif

@@ -5,15 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-nubora_cleanup_trap
-tag="nbb$$"
-ns="$tag-a"
-prefix="/tmp/$tag-w"
-nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
-windir=$(nubora_windir "$prefix")
-out=$(mktemp -d "/tmp/$tag-out.XXXXXX")
-NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
-nubora_netns_create "$ns"
+e2e_setup nbb
 nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 198.51.100.20/24
 nubora_netns_set_dns "$ns" 198.51.100.53
 cases="$e2e_root/tests/data/bad_input"

@@ -79,3 +79,17 @@ e2e_summary() {
     echo "$e2e_suite: $e2e_passed passed, $e2e_failed failed"
     [ "$e2e_failed" -eq 0 ]
 }
+
+# e2e_setup TAG: a fresh prefix with the recorder as netsh, an empty namespace
+# and an output folder, all removed when the suite exits. Sets ns, prefix,
+# windir and out.
+e2e_setup() {
+    nubora_cleanup_trap
+    ns="$1$$-a"
+    prefix="/tmp/$1$$-w"
+    nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
+    windir=$(nubora_windir "$prefix")
+    out=$(mktemp -d "/tmp/$1$$-out.XXXXXX")
+    NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
+    nubora_netns_create "$ns"
+}

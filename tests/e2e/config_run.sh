@@ -7,16 +7,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-nubora_cleanup_trap
-tag="nbc$$"
-ns="$tag-a"
-prefix="/tmp/$tag-w"
-nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
-windir=$(nubora_windir "$prefix")
-out=$(mktemp -d "/tmp/$tag-out.XXXXXX")
-NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
-
-nubora_netns_create "$ns"
+e2e_setup nbc
 nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 203.0.113.5/24
 nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
 nubora_netns_set_dns "$ns" 203.0.113.53

@@ -5,16 +5,8 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-nubora_cleanup_trap
-tag="nbf$$"
-ns="$tag-a"
-prefix="/tmp/$tag-w"
-nubora_prefix_init "$prefix" "$NUBORA_RECORDER"
-nubora_netns_create "$ns"
-windir=$(nubora_windir "$prefix")
+e2e_setup nbf
 log="$windir/ipconfig_service.log"
-out=$(mktemp -d "/tmp/$tag-out.XXXXXX")
-NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $out"
 
 rc=0
 nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >"$out/run1.out" || rc=$?

@@ -15,33 +15,16 @@ namespace {
 using testing::DataPath;
 using testing::ReadFile;
 
-// Reads one data file wherever the run looks for its INI file.
-class DataIni : public IniFiles {
- public:
-  explicit DataIni(std::wstring path) : path_(std::move(path)) {}
-  bool Exists(const wchar_t*) override { return inner_.Exists(path_.c_str()); }
-  unsigned long SectionNames(wchar_t* buffer, unsigned long size, const wchar_t*) override {
-    return inner_.SectionNames(buffer, size, path_.c_str());
-  }
-  unsigned long String(const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
-                       wchar_t* buffer, unsigned long size, const wchar_t*) override {
-    return inner_.String(section, key, fallback, buffer, size, path_.c_str());
-  }
-
- private:
-  PortableIniFiles inner_;
-  std::wstring path_;
-};
-
 struct RunPlatform : testing::FakePlatform {
   explicit RunPlatform(const std::string& ini) {
-    dataIni = std::make_unique<DataIni>(testing::WideDataPath(ini));
+    dataIni = std::make_unique<RedirectedIniFiles>(portable, testing::WideDataPath(ini));
     Platform platform = CurrentPlatform();
     platform.ini = dataIni.get();
     scope.reset();
     scope = std::make_unique<ScopedPlatform>(platform);
   }
-  std::unique_ptr<DataIni> dataIni;
+  PortableIniFiles portable;
+  std::unique_ptr<RedirectedIniFiles> dataIni;
 };
 
 TEST(RunConfiguration, WithoutConfigFileLogsFourLinesAndRunsNothing) {
