@@ -32,10 +32,14 @@ nubora_netns_set_gateway "$ns" 192.0.2.1 a0
 nubora_netns_set_dns "$ns" 198.51.100.53
 
 measure() { # LABEL EXE: appends "seconds kilobytes" to $prefix.LABEL
-    /usr/bin/time -f '%e %M' -o "$prefix.one" \
+    local start end
+    start=$(date +%s%N)
+    /usr/bin/time -f '%M' -o "$prefix.one" \
         ip netns exec "$ns" env WINEPREFIX="$prefix" WINELOADER="$NUBORA_WINE64" WINEDEBUG=-all \
         WINEDLLOVERRIDES=netsh.exe=n "$NUBORA_WINE64" "$2" >/dev/null 2>&1
-    cat "$prefix.one" >>"$prefix.$1"
+    end=$(date +%s%N)
+    echo "$(awk -v ns=$((end - start)) 'BEGIN {printf "%.4f", ns / 1e9}') $(cat "$prefix.one")" \
+        >>"$prefix.$1"
 }
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
