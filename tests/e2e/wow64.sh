@@ -32,7 +32,15 @@
 # namespaces' uid 0 maps to the caller).
 
 NUBORA_WOW64_DIR=${NUBORA_WOW64_DIR:-$NUBORA_CACHE/wow64}
-NUBORA_DEBIAN_MIRROR=${NUBORA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The Debian archive this machine's apt already uses (not its security one).
+_nubora_debian_mirror() {
+    {
+        awk '$1 == "URIs:" {for (i = 2; i <= NF; i++) print $i}' /etc/apt/sources.list.d/*.sources
+        awk '$1 == "deb" {for (i = 2; i <= NF; i++) if ($i ~ /^[a-z+]+:\/\//) {print $i; break}}' \
+            /etc/apt/sources.list /etc/apt/sources.list.d/*.list
+    } 2>/dev/null | grep -v -- '-security' | head -n 1
+}
+NUBORA_DEBIAN_MIRROR=${NUBORA_DEBIAN_MIRROR:-$(_nubora_debian_mirror)}
 # i386 packages unpacked next to wine32; the loader needs the C library only,
 # FreeType spares every 32-bit process a warning about fonts.
 NUBORA_WOW64_I386_PACKAGES=(wine32 libwine libc6 libgcc-s1 libfreetype6 libpng16-16 zlib1g libbrotli1)
