@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "netconfig/config_file.h"
-#include "netconfig/discovery.h"
 #include "netconfig/log.h"
 #include "netconfig/run.h"
 #include "platform/platform.h"
