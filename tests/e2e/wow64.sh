@@ -34,11 +34,14 @@
 NUBORA_WOW64_DIR=${NUBORA_WOW64_DIR:-$NUBORA_CACHE/wow64}
 # The Debian archive this machine's apt already uses (not its security one).
 _nubora_debian_mirror() {
-    {
-        awk '$1 == "URIs:" {for (i = 2; i <= NF; i++) print $i}' /etc/apt/sources.list.d/*.sources
-        awk '$1 == "deb" {for (i = 2; i <= NF; i++) if ($i ~ /^[a-z+]+:\/\//) {print $i; break}}' \
-            /etc/apt/sources.list /etc/apt/sources.list.d/*.list
-    } 2>/dev/null | grep -v -- '-security' | head -n 1
+    local f
+    for f in /etc/apt/sources.list.d/*.sources /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -r "$f" ] || continue
+        awk '($1 == "URIs:" || $1 == "deb") {
+                 for (i = 2; i <= NF; i++)
+                     if ($i ~ /^[a-z+]+:\/\// && $i !~ /-security/) {print $i; exit}
+             }' "$f"
+    done | awk 'NR == 1'
 }
 NUBORA_DEBIAN_MIRROR=${NUBORA_DEBIAN_MIRROR:-$(_nubora_debian_mirror)}
 # i386 packages unpacked next to wine32; the loader needs the C library only,
