@@ -21,6 +21,8 @@ ns="nbbench$$"
 prefix="/tmp/nbbench$$-w"
 nubora_prefix_init "$prefix" build/win64/tools/netsh_recorder.exe
 windir=$(nubora_windir "$prefix")
+stats=$(mktemp -d "/tmp/nbbench$$-stats.XXXXXX")
+NUBORA_PREFIX_LIST="$NUBORA_PREFIX_LIST $stats"  # removed with the prefix
 cp tests/data/e2e/four_adapters.ini "$windir/ipconfig_xen_vm.ini"
 printf '@echo off\r\n' >"$windir/ipconfig_post.bat"
 nubora_netns_create "$ns"
@@ -31,15 +33,15 @@ nubora_netns_add_adapter "$ns" a3 00:00:5e:00:53:24 203.0.113.25/25
 nubora_netns_set_gateway "$ns" 192.0.2.1 a0
 nubora_netns_set_dns "$ns" 198.51.100.53
 
-measure() { # LABEL EXE: appends "seconds kilobytes" to $prefix.LABEL
+measure() { # LABEL EXE: appends "seconds kilobytes" to $stats/LABEL
     local start end
     start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o "$prefix.one" \
+    /usr/bin/time -f '%M' -o "$stats/one" \
         ip netns exec "$ns" env WINEPREFIX="$prefix" WINELOADER="$NUBORA_WINE64" WINEDEBUG=-all \
         WINEDLLOVERRIDES=netsh.exe=n "$NUBORA_WINE64" "$2" >/dev/null 2>&1
     end=$(date +%s%N)
-    echo "$(awk -v ns=$((end - start)) 'BEGIN {printf "%.4f", ns / 1e9}') $(cat "$prefix.one")" \
-        >>"$prefix.$1"
+    echo "$(awk -v ns=$((end - start)) 'BEGIN {printf "%.4f", ns / 1e9}') $(cat "$stats/one")" \
+        >>"$stats/$1"
 }
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
@@ -47,17 +49,17 @@ median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 nubora_wine "$ns" "$prefix" build/win64/NuboraService.exe
 nubora_wine "$ns" "$prefix" build/win64/tools/floor_run.exe
 : >"$windir/netsh_calls.txt"
-: >"$prefix.floor"
-: >"$prefix.run"
+: >"$stats/floor"
+: >"$stats/run"
 for _ in $(seq 1 "$runs"); do
     measure floor build/win64/tools/floor_run.exe
     measure run build/win64/NuboraService.exe
 done
 
-run_s=$(cut -d' ' -f1 "$prefix.run" | median)
-floor_s=$(cut -d' ' -f1 "$prefix.floor" | median)
-run_kb=$(cut -d' ' -f2 "$prefix.run" | median)
-floor_kb=$(cut -d' ' -f2 "$prefix.floor" | median)
+run_s=$(cut -d' ' -f1 "$stats/run" | median)
+floor_s=$(cut -d' ' -f1 "$stats/floor" | median)
+run_kb=$(cut -d' ' -f2 "$stats/run" | median)
+floor_kb=$(cut -d' ' -f2 "$stats/floor" | median)
 netsh=$(($(wc -l <"$windir/netsh_calls.txt") / runs))
 unchanged=$(tr -d '\r' <"$windir/ipconfig_service.log" | tail -n 40 | grep -c 'is not changed' || true)
 shipped=$(stat -c %s build/win32/NuboraService.exe)
