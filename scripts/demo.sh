@@ -7,10 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-for preset in win64; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" >/dev/null
-done
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 >/dev/null
 source tools/wine-netns.sh
 
 nubora_cleanup_trap

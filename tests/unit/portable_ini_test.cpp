@@ -224,20 +224,6 @@ TEST(PortableIniFilesTest, NullBufferPlacesNothing) {
   EXPECT_EQ(IniString(document, L"Network", L"Address", L"fb", nullptr, 64), 0u);
 }
 
-TEST(PortableIniFilesTest, ParsedDocumentKeepsFileOrderAndQuotes) {
-  IniDocument document;
-  ASSERT_TRUE(LoadIniFile(kIniDir + "duplicates.ini", document));
-  ASSERT_EQ(document.sections.size(), 5u);
-  EXPECT_EQ(document.sections[2].name, L"ADAPTER");
-  ASSERT_EQ(document.sections[2].entries.size(), 2u);
-  EXPECT_EQ(document.sections[2].entries[1].key, L"Mask");
-
-  ASSERT_TRUE(LoadIniFile(kIniDir + "cut.ini", document));
-  ASSERT_EQ(document.sections.size(), 1u);
-  ASSERT_EQ(document.sections[0].entries.size(), 2u);
-  EXPECT_EQ(document.sections[0].entries[1].value, L"\"abcdef\"");
-}
-
 #ifndef _WIN32
 TEST(NativePathTest, MapsWindowsPaths) {
   struct Case {
