@@ -5,7 +5,7 @@
 
 #include "netconfig/command_runner.h"
 #include "netconfig/log.h"
-#include "service/probes.h"
+#include "platform/probes.h"
 
 namespace nubora {
 namespace {

@@ -5,7 +5,7 @@
 #include "netconfig/discovery.h"
 #include "netconfig/log.h"
 #include "platform/platform.h"
-#include "service/probes.h"
+#include "platform/probes.h"
 
 namespace nubora {
 namespace {

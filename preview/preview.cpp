@@ -11,8 +11,8 @@
 #include "netconfig/log.h"
 #include "netconfig/run.h"
 #include "platform/platform.h"
+#include "platform/probes.h"
 #include "preview/adapters_file.h"
-#include "service/probes.h"
 
 namespace nubora {
 namespace {

@@ -2,9 +2,9 @@
 
 #include "netconfig/log.h"
 #include "netconfig/run.h"
+#include "platform/probes.h"
 #include "service/installer.h"
 #include "service/lifecycle.h"
-#include "service/probes.h"
 
 namespace nubora {
 namespace {

@@ -12,7 +12,7 @@
 #include "fuzz_support.h"
 #include "netconfig/apply.h"
 #include "netconfig/command_runner.h"
-#include "service/probes.h"
+#include "platform/probes.h"
 
 namespace {
 

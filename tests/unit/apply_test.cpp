@@ -4,7 +4,7 @@
 
 #include "fakes.h"
 #include "netconfig/command_runner.h"
-#include "service/probes.h"
+#include "platform/probes.h"
 
 namespace nubora {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "service/probes.h"
+#include "platform/probes.h"
 
 namespace nubora {
 namespace {

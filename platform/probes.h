@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+// Facts about the machine, read once at start-up by the entry and afterwards by
+// the configuration run and the preview; the SystemProbe underneath answers them.
 namespace nubora {
 
 // 1 when the operating system's major version is below 6 (the older netsh

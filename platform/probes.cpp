@@ -1,4 +1,4 @@
-#include "service/probes.h"
+#include "platform/probes.h"
 
 #include "platform/platform.h"
 
