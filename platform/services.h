@@ -47,9 +47,16 @@ class ServiceHost {
                                                      void* context) = 0;
   virtual bool ReportStatus(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
   // Starts a detached thread (its handle is closed at once); false with
-  // `error` set when it cannot start.
+  // `error` set, never to 0, when it cannot start.
   virtual bool StartThread(ThreadRoutine routine, void* parameter, unsigned long& error) = 0;
 };
+
+// The Windows error code for a thread that could not start. The C runtime's
+// own record of the failure comes first (its copy of the system's code, then
+// its errno translated), the system's last error only when the runtime has
+// none; never 0.
+unsigned long ThreadStartError(unsigned long runtimeSystemError, int runtimeErrno,
+                               unsigned long lastError);
 
 // What installing and removing the service needs of the service control
 // manager. Handles are opaque; null means failure, and `LastError` must be
@@ -86,6 +93,8 @@ class ScHandle {
   void* handle_;
 };
 
+enum class FileIdentity { kSame, kDifferent, kUnknown };
+
 // The executable's own file, for installing it.
 class ExecutableFiles {
  public:
@@ -95,6 +104,10 @@ class ExecutableFiles {
   // Creates one folder; true when it exists afterwards.
   virtual bool CreateFolder(const wchar_t* path) = 0;
   virtual bool CopyOver(const wchar_t* from, const wchar_t* to) = 0;
+  // Whether two paths name one file, however each is spelled (short names,
+  // another drive letter or share, links): kDifferent when either does not
+  // exist, kUnknown when either cannot be examined.
+  virtual FileIdentity SameFile(const wchar_t* a, const wchar_t* b) = 0;
   virtual unsigned long LastError() = 0;
 };
 

@@ -24,17 +24,6 @@ std::wstring WithoutQuotes(const wchar_t* path) {
   return text;
 }
 
-bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'A' && x <= L'Z') x += L'a' - L'A';
-    if (y >= L'A' && y <= L'Z') y += L'a' - L'A';
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Creates each folder on the way to the file, from the one below the drive.
 void CreateFoldersFor(ExecutableFiles& files, const std::wstring& file) {
   const std::size_t first = file.find(L'\\');
@@ -65,7 +54,9 @@ int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
 
   files.ModulePath(buffer, kPathCapacity);
   const std::wstring target = WithoutQuotes(installPath);
-  if (SamePathIgnoringCase(buffer, target)) return 0;
+  // Running from the installed file, under whatever spelling: a copy onto
+  // itself would fail. When the answer is unknown the copy decides.
+  if (files.SameFile(buffer, target.c_str()) == FileIdentity::kSame) return 0;
 
   CreateFoldersFor(files, target);
   if (!files.CopyOver(buffer, target.c_str())) {

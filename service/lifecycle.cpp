@@ -80,8 +80,9 @@ void NUBORA_CALLBACK ServiceMain(unsigned long /*argumentCount*/, wchar_t** /*ar
 
   std::lock_guard<std::mutex> lock(Order().mutex);
   if (!started) {
-    // No worker will ever report: stop now and say why.
-    serviceStatus.dwWin32ExitCode = static_cast<std::uint32_t>(error);
+    // No worker will ever report: stop now and say why, never with the code
+    // that means success, whatever the host gave.
+    serviceStatus.dwWin32ExitCode = static_cast<std::uint32_t>(ThreadStartError(0, 0, error));
     Order().stopped = true;
     ReportState(kServiceStopped);
     Order().runningDone.notify_all();

@@ -66,6 +66,8 @@ class PosixExecutableFiles : public ExecutableFiles {
   void ModulePath(wchar_t* buffer, unsigned long size) override;
   bool CreateFolder(const wchar_t* path) override;
   bool CopyOver(const wchar_t* from, const wchar_t* to) override;
+  // By device and inode, over the same path mapping as the other operations.
+  FileIdentity SameFile(const wchar_t* a, const wchar_t* b) override;
   unsigned long LastError() override { return lastError_; }
 
  private:

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/log_stream.h"
@@ -63,8 +64,13 @@ unsigned long PosixServiceHost::RunDispatcher(const ServiceTableEntry*) {
   return kErrorFailedServiceControllerConnect;
 }
 
-bool PosixServiceHost::StartThread(ThreadRoutine routine, void* parameter, unsigned long&) {
-  std::thread(routine, parameter).detach();
+bool PosixServiceHost::StartThread(ThreadRoutine routine, void* parameter, unsigned long& error) {
+  try {
+    std::thread(routine, parameter).detach();
+  } catch (const std::system_error& failure) {
+    error = ThreadStartError(0, failure.code().value(), 0);
+    return false;
+  }
   return true;
 }
 
@@ -98,6 +104,15 @@ bool PosixExecutableFiles::CopyOver(const wchar_t* from, const wchar_t* to) {
   }
   out << in.rdbuf();
   return static_cast<bool>(out);
+}
+
+FileIdentity PosixExecutableFiles::SameFile(const wchar_t* a, const wchar_t* b) {
+  struct stat first = {}, second = {};
+  if (::stat(NativePath(a).c_str(), &first) != 0 || ::stat(NativePath(b).c_str(), &second) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? FileIdentity::kDifferent : FileIdentity::kUnknown;
+  }
+  const bool same = first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  return same ? FileIdentity::kSame : FileIdentity::kDifferent;
 }
 
 }  // namespace nubora

@@ -1,11 +1,31 @@
 #include <process.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_native.h"
 
 namespace nubora {
+namespace {
+
+// The volume and file index of what `path` names; false, with the system's
+// error, when it cannot be opened or read.
+bool ReadFileIdentity(const wchar_t* path, BY_HANDLE_FILE_INFORMATION& info, DWORD& error) {
+  // Attributes only, sharing everything: the running executable opens too.
+  unique_file_handle file(::CreateFileW(
+      path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file || !::GetFileInformationByHandle(file.get(), &info)) {
+    error = ::GetLastError();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 unsigned long Win32ServiceHost::RunDispatcher(const ServiceTableEntry* table) {
   std::vector<SERVICE_TABLE_ENTRYW> entries;
@@ -35,9 +55,15 @@ bool Win32ServiceHost::ReportStatus(ServiceStatusHandle handle, const ServiceSta
 }
 
 bool Win32ServiceHost::StartThread(ThreadRoutine routine, void* parameter, unsigned long& error) {
+  // _beginthreadex records its failure in errno and _doserrno; the system's
+  // last error may be left as it was.
+  errno = 0;
+  _doserrno = 0;
+  ::SetLastError(0);
   const uintptr_t thread = ::_beginthreadex(nullptr, 0, routine, parameter, 0, nullptr);
   if (thread == 0) {
-    error = ::GetLastError();
+    const DWORD lastError = ::GetLastError();
+    error = ThreadStartError(_doserrno, errno, lastError);
     return false;
   }
   ::CloseHandle(reinterpret_cast<HANDLE>(thread));
@@ -89,6 +115,19 @@ bool Win32ExecutableFiles::CreateFolder(const wchar_t* path) {
 
 bool Win32ExecutableFiles::CopyOver(const wchar_t* from, const wchar_t* to) {
   return ::CopyFileW(from, to, FALSE) != FALSE;
+}
+
+FileIdentity Win32ExecutableFiles::SameFile(const wchar_t* a, const wchar_t* b) {
+  BY_HANDLE_FILE_INFORMATION first = {}, second = {};
+  DWORD error = 0;
+  if (!ReadFileIdentity(a, first, error) || !ReadFileIdentity(b, second, error)) {
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return missing ? FileIdentity::kDifferent : FileIdentity::kUnknown;
+  }
+  const bool same = first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+                    first.nFileIndexHigh == second.nFileIndexHigh &&
+                    first.nFileIndexLow == second.nFileIndexLow;
+  return same ? FileIdentity::kSame : FileIdentity::kDifferent;
 }
 
 unsigned long Win32ExecutableFiles::LastError() { return ::GetLastError(); }

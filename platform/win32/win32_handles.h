@@ -12,4 +12,11 @@ struct KernelHandleTraits {
 };
 using unique_kernel_handle = unique_handle<KernelHandleTraits>;
 
+// CreateFileW's handles, whose failure value is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE handle) { ::CloseHandle(handle); }
+};
+using unique_file_handle = unique_handle<FileHandleTraits>;
+
 }  // namespace nubora

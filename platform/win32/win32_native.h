@@ -73,6 +73,7 @@ class Win32ExecutableFiles : public ExecutableFiles {
   void ModulePath(wchar_t* buffer, unsigned long size) override;
   bool CreateFolder(const wchar_t* path) override;
   bool CopyOver(const wchar_t* from, const wchar_t* to) override;
+  FileIdentity SameFile(const wchar_t* a, const wchar_t* b) override;
   unsigned long LastError() override;
 };
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "fakes.h"
@@ -42,8 +45,8 @@ class FakeServiceHost : public ServiceHost {
     return true;
   }
   bool StartThread(ThreadRoutine routine, void* parameter, unsigned long& error) override {
-    if (startError != 0) {
-      error = startError;
+    if (startError) {
+      error = *startError;
       return false;
     }
     worker = std::thread(routine, parameter);
@@ -52,7 +55,7 @@ class FakeServiceHost : public ServiceHost {
     return true;
   }
   bool registers = true;
-  unsigned long startError = 0;
+  std::optional<unsigned long> startError;  // set: the thread cannot start
   std::vector<Report> reports;
   std::thread worker;
 };
@@ -71,7 +74,7 @@ struct ServiceCase {
   const char* what;
   ServiceRun run;
   bool registers;
-  unsigned long startError;
+  std::optional<unsigned long> startError;
   std::vector<Report> reports;
   int runs;
   std::size_t stopLines;
@@ -79,16 +82,17 @@ struct ServiceCase {
 
 TEST(ServiceLifecycle, ReportSequences) {
   const ServiceCase cases[] = {
-      {"normal start", CountedRun, true, 0, {{4, 0}, {1, 0}}, 1, 0},
+      {"normal start", CountedRun, true, std::nullopt, {{4, 0}, {1, 0}}, 1, 0},
       {"stop during the run",
        RunThatIsAskedToStop,
        true,
-       0,
+       std::nullopt,
        {{4, 0}, {3, 0}, {3, 0}, {1, 0}},
        1,
        2},
-      {"handler registration fails", CountedRun, false, 0, {}, 0, 0},
-      {"worker cannot start", CountedRun, true, 8, {{1, 8}}, 0, 0},
+      {"handler registration fails", CountedRun, false, std::nullopt, {}, 0, 0},
+      {"worker cannot start", CountedRun, true, 1455, {{1, 1455}}, 0, 0},
+      {"worker cannot start, no code given", CountedRun, true, 0, {{1, 8}}, 0, 0},
   };
   for (const ServiceCase& c : cases) {
     testing::FakePlatform platform;
@@ -175,8 +179,17 @@ class FakeFiles : public ExecutableFiles {
     copies.push_back(std::wstring(from) + L" -> " + to);
     return copyError == 0;
   }
+  // Paths the same file answers to share an id; a path without one does not exist.
+  FileIdentity SameFile(const wchar_t* a, const wchar_t* b) override {
+    if (identityUnknown) return FileIdentity::kUnknown;
+    const auto first = fileIds.find(a), second = fileIds.find(b);
+    if (first == fileIds.end() || second == fileIds.end()) return FileIdentity::kDifferent;
+    return first->second == second->second ? FileIdentity::kSame : FileIdentity::kDifferent;
+  }
   unsigned long LastError() override { return copyError; }
   std::wstring modulePath = L"D:\\images\\NuboraService.exe";
+  std::map<std::wstring, int> fileIds;
+  bool identityUnknown = false;
   unsigned long copyError = 0;
   std::vector<std::wstring> folders;
   std::vector<std::wstring> copies;
@@ -219,8 +232,6 @@ TEST(InstallService, FailuresReturnTheFailingStepsCode) {
   const Case cases[] = {
       {L"manager", 5, 0, L"D:\\x.exe", 5, 0, false},
       {L"create", 1073, 0, L"D:\\x.exe", 1073, 0, false},
-      {L"", 0, 3, L"D:\\x.exe", 3, 1, true},  // copy fails: registration taken back
-      {L"", 0, 32, L"c:\\program files\\nubora\\nuboraservice\\NUBORASERVICE.EXE", 0, 0, false},
   };
   for (const Case& c : cases) {
     FakeServiceManager services;
@@ -238,6 +249,89 @@ TEST(InstallService, FailuresReturnTheFailingStepsCode) {
     EXPECT_EQ(files.copies.size(), c.copies);
     EXPECT_EQ(services.calls.back() == L"delete", c.deleted);
     EXPECT_EQ(services.open, 0);
+  }
+}
+
+TEST(InstallService, CopiesUnlessItRunsFromTheInstalledFileUnderAnySpelling) {
+  const std::wstring installed = L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe";
+  struct Case {
+    const wchar_t* modulePath;
+    int moduleId, installedId;  // equal: one file; 0: no such file; -1: cannot tell
+    unsigned long copyError;
+    int result;
+    std::size_t copies;
+  };
+  // A copy onto the running image would fail with 32, and show.
+  const Case cases[] = {
+      {L"C:\\PROGRA~1\\Nubora\\NUBORA~1\\NUBORA~1.EXE", 1, 1, 32, 0, 0},
+      {L"\\\\vm\\c$\\Program Files\\Nubora\\NuboraService\\NuboraService.exe", 1, 1, 32, 0, 0},
+      {L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe", 2, 1, 0, 0, 1},
+      {L"D:\\x.exe", 2, 0, 0, 0, 1},      // nothing installed yet
+      {L"D:\\x.exe", 2, 1, 5, 5, 1},      // the copy fails: registration taken back
+      {L"D:\\x.exe", -1, -1, 32, 32, 1},  // identity unknown: the copy decides
+  };
+  for (const Case& c : cases) {
+    FakeServiceManager services;
+    FakeFiles files;
+    files.modulePath = c.modulePath;
+    if (c.moduleId != 0) files.fileIds[c.modulePath] = c.moduleId;
+    if (c.installedId != 0) files.fileIds[installed] = c.installedId;
+    files.identityUnknown = c.moduleId < 0;
+    files.copyError = c.copyError;
+    Platform platform = CurrentPlatform();
+    platform.services = &services;
+    platform.files = &files;
+    ScopedPlatform scope(platform);
+
+    EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), c.result)
+        << c.modulePath;
+    const std::wstring copy = std::wstring(c.modulePath) + L" -> " + installed;
+    EXPECT_EQ(files.copies, std::vector<std::wstring>(c.copies, copy)) << c.modulePath;
+    EXPECT_EQ(services.calls.back() == L"delete", c.result != 0) << c.modulePath;
+    EXPECT_EQ(services.open, 0);
+  }
+}
+
+TEST(ExecutableFiles, SameFileByIdentityNotSpelling) {
+  struct Case {
+    const char* a;
+    const char* b;
+    FileIdentity expected;
+  };
+  const Case cases[] = {
+      {"config/four_sections.ini", "config/four_sections.ini", FileIdentity::kSame},
+      {"config/four_sections.ini", "config/../config/./four_sections.ini", FileIdentity::kSame},
+      {"config/four_sections.ini", "config/no_sections.ini", FileIdentity::kDifferent},
+      {"config/four_sections.ini", "config/absent.ini", FileIdentity::kDifferent},
+      {"config/absent.ini", "config/four_sections.ini", FileIdentity::kDifferent},
+      {"config/four_sections.ini", "absent/four_sections.ini", FileIdentity::kDifferent},
+  };
+  ExecutableFiles& files = *NativePlatform().files;
+  for (const Case& c : cases) {
+    EXPECT_EQ(
+        files.SameFile(testing::WideDataPath(c.a).c_str(), testing::WideDataPath(c.b).c_str()),
+        c.expected)
+        << c.a << " " << c.b;
+  }
+}
+
+TEST(ThreadStartError, RuntimeRecordFirstThenLastErrorNeverZero) {
+  struct Case {
+    unsigned long runtimeSystemError;
+    int runtimeErrno;
+    unsigned long lastError;
+    unsigned long expected;
+  };
+  const Case cases[] = {
+      {1450, ENOMEM, 87, 1450},  // the runtime's copy of the system's code
+      {0, EAGAIN, 87, 155},      // then its errno
+      {0, ENOMEM, 87, 8},       {0, EINVAL, 5, 87}, {0, EACCES, 87, 5},
+      {0, EDOM, 1455, 1455},  // an errno with no Windows meaning: the last error
+      {0, 0, 1455, 1455},       {0, 0, 0, 8},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ThreadStartError(c.runtimeSystemError, c.runtimeErrno, c.lastError), c.expected)
+        << c.runtimeSystemError << " " << c.runtimeErrno << " " << c.lastError;
   }
 }
 

@@ -1,0 +1,39 @@
+#include "platform/services.h"
+
+#include <cerrno>
+
+namespace nubora {
+namespace {
+
+constexpr unsigned long kErrorAccessDenied = 5;
+constexpr unsigned long kErrorNotEnoughMemory = 8;
+constexpr unsigned long kErrorInvalidParameter = 87;
+constexpr unsigned long kErrorTooManyThreads = 155;  // ERROR_TOO_MANY_TCBS
+
+unsigned long FromErrno(int value) {
+  switch (value) {
+    case EAGAIN:
+      return kErrorTooManyThreads;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case EINVAL:
+      return kErrorInvalidParameter;
+    case EACCES:
+      return kErrorAccessDenied;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+unsigned long ThreadStartError(unsigned long runtimeSystemError, int runtimeErrno,
+                               unsigned long lastError) {
+  if (runtimeSystemError != 0) return runtimeSystemError;
+  if (const unsigned long mapped = FromErrno(runtimeErrno); mapped != 0) return mapped;
+  if (lastError != 0) return lastError;
+  // Nothing said why: a thread that cannot start lacks resources, most likely.
+  return kErrorNotEnoughMemory;
+}
+
+}  // namespace nubora
