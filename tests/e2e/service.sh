@@ -58,6 +58,14 @@ e2e_same "a stop during the run is logged and the run completes" \
 
 e2e_check "uninstall prints success" \
     test "$(wine_out "$NUBORA_EXE" uninstall)" = "uninstallservice successfully"
+
+# Run from the installed file under another spelling (drive Z: is Wine's whole
+# file system): nothing is copied onto the running image, the registration stays.
+installed_via_z="Z:$(printf '%s' "$installed" | tr / '\\')"
+e2e_check "install from the installed file spelled through Z: succeeds" \
+    test "$(wine_out "$installed_via_z" install)" = "installservice successfully"
+e2e_check "and keeps its registration" test "$(state)" = STOPPED
+wine_out "$NUBORA_EXE" uninstall >/dev/null
 e2e_check "a second uninstall fails with 1060" \
     test "$(wine_out "$NUBORA_EXE" uninstall)" = "uninstallservice failed with errorcode=1060"
 
