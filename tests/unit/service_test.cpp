@@ -305,6 +305,7 @@ TEST(ExecutableFiles, SameFileByIdentityNotSpelling) {
       {"config/four_sections.ini", "config/absent.ini", FileIdentity::kDifferent},
       {"config/absent.ini", "config/four_sections.ini", FileIdentity::kDifferent},
       {"config/four_sections.ini", "absent/four_sections.ini", FileIdentity::kDifferent},
+      {"config/four_sections.ini", "config/four_sections.ini/inside.ini", FileIdentity::kDifferent},
   };
   ExecutableFiles& files = *NativePlatform().files;
   for (const Case& c : cases) {
