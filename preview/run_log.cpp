@@ -57,7 +57,16 @@ std::wstring MacText(const std::wstring& text) {
   return out;
 }
 
-enum class Stage { kStarted, kReading, kSection, kDiscovery, kApplying, kPostScript, kEnded, kDone };
+enum class Stage {
+  kStarted,
+  kReading,
+  kSection,
+  kDiscovery,
+  kApplying,
+  kPostScript,
+  kEnded,
+  kDone
+};
 
 // Where a section's lines have got to: each step admits the lines the reader
 // writes next.
@@ -234,7 +243,8 @@ class RunParser {
       case Step::kIpItems:
         if (Starts(line, L"ip adr : ")) return ++ipItems_, true;
         if (Starts(line, L"mask=", &maskText_)) {
-          return IsUnset(maskText_) ? Then(Step::kName, SectionOutcome::kNoMask) : Then(Step::kMask);
+          return IsUnset(maskText_) ? Then(Step::kName, SectionOutcome::kNoMask)
+                                    : Then(Step::kMask);
         }
         return line == name && Close(SectionOutcome::kNoMask);
       case Step::kMask:
@@ -342,12 +352,12 @@ class RunParser {
       if (record.foundPass == 0 || record.nameTooLong) continue;
       const PartOutcome& address = record.address;
       const PartOutcome& dns = record.dns;
-      const bool addressDone = address.state == PartState::kUnchanged ||
-                               (address.state == PartState::kChanged &&
-                                address.commands.size() >= address.expected);
-      const bool dnsDone = dns.expected == 0 || dns.state == PartState::kUnchanged ||
-                           (dns.state == PartState::kChanged &&
-                            dns.commands.size() >= dns.expected);
+      const bool addressDone =
+          address.state == PartState::kUnchanged ||
+          (address.state == PartState::kChanged && address.commands.size() >= address.expected);
+      const bool dnsDone =
+          dns.expected == 0 || dns.state == PartState::kUnchanged ||
+          (dns.state == PartState::kChanged && dns.commands.size() >= dns.expected);
       if (!addressDone || !dnsDone) return &record;
     }
     return nullptr;
@@ -402,8 +412,8 @@ class RunParser {
   bool Waiting(const std::wstring& line) {
     CommandOutcome& command = *pending_;
     std::wstring rest;
-    if (Starts(line, L"CreateProcess failed (", &rest) && command.slices == 0 &&
-        rest.size() > 1 && rest.back() == L')') {
+    if (Starts(line, L"CreateProcess failed (", &rest) && command.slices == 0 && rest.size() > 1 &&
+        rest.back() == L')') {
       command.end = CommandEnd::kCreateFailed;
       command.error = static_cast<int>(std::wcstol(rest.c_str(), nullptr, 10));
       pending_ = nullptr;
@@ -444,8 +454,7 @@ class RunParser {
     if (!run_.configureEnd) {
       return understood ? Verdict::kNothingToConfigure : Verdict::kPartlyConfigured;
     }
-    bool all = understood && !run_.enumerationFailed &&
-               run_.postScript.end == CommandEnd::kEnded;
+    bool all = understood && !run_.enumerationFailed && run_.postScript.end == CommandEnd::kEnded;
     for (const RecordEntry& record : run_.records) {
       all = all && record.foundPass > 0 && !record.nameTooLong && PartEnded(record.address) &&
             PartEnded(record.dns);
@@ -652,7 +661,8 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
     at += got;
     for (std::size_t i = 0; i < got;) {
       const char* newline = static_cast<const char*>(std::memchr(&buffer[i], '\n', got - i));
-      const std::size_t end = newline == nullptr ? got : static_cast<std::size_t>(newline - &buffer[0]);
+      const std::size_t end =
+          newline == nullptr ? got : static_cast<std::size_t>(newline - &buffer[0]);
       pending.append(&buffer[i], end - i);
       i = end;
       if (newline == nullptr) break;

@@ -131,15 +131,17 @@ std::wstring RecordText(const RecordEntry& record, int passes) {
   std::wstring out = L"  [" + Shown(record.section) + L"] " + record.mac +
                      (record.dhcp ? L" DHCP: " : L" static: ");
   if (record.foundPass == 0) {
-    return out + L"never found (" + Number(record.missedPasses) + L" passes, " +
-           Number(passes > 0 ? passes - 1 : 0) + L" retries)\n";
+    return out + L"never found (missing in " + Number(record.missedPasses) +
+           (record.missedPasses == 1 ? L" pass)\n" : L" passes)\n");
   }
-  out += L"found as \"" + Shown(record.connection) + L"\" on pass " + Number(record.foundPass) +
-         L"\n";
+  out +=
+      L"found as \"" + Shown(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
   if (record.nameTooLong) return out + L"    name too long, not configured\n";
   if (record.dhcp) {
-    if (record.address.commands.empty()) out += L"    DHCP: not logged\n";
-    AddCommands(out, record.address);
+    if (record.address.commands.empty()) return out + L"    DHCP: not logged\n";
+    for (const CommandOutcome& command : record.address.commands) {
+      out += L"    DHCP: " + CommandText(command) + L": " + Shown(command.line) + L"\n";
+    }
     return out;
   }
   out += L"    address: " + Wide(PartText(record.address.state)) + L"\n";
@@ -173,6 +175,7 @@ std::wstring RunText(const RunStatus& run) {
   }
   if (run.passes > 0) {
     out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
+    if (run.passes > 1) out += L" (" + Number(run.passes - 1) + L" retries after 30 s)";
     if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
     if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";
     out += L"\n";
@@ -181,9 +184,11 @@ std::wstring RunText(const RunStatus& run) {
   if (run.postScriptLogged) {
     out += L"post script: " + CommandText(run.postScript) + L"\n";
   } else {
-    out += L"post script: not run\n";
+    out += run.verdict == Verdict::kIncomplete ? L"post script: not reached\n"
+                                               : L"post script: not run\n";
   }
-  for (std::size_t line : run.stopRequests) out += L"stop requested at line " + Number(line) + L"\n";
+  for (std::size_t line : run.stopRequests)
+    out += L"stop requested at line " + Number(line) + L"\n";
   if (run.verdict == Verdict::kIncomplete) {
     out += L"the log stops after line " + Number(run.reached.number) + L": " +
            Shown(run.reached.text) + L"\n";
@@ -199,7 +204,8 @@ std::wstring RunText(const RunStatus& run) {
 // 2016-3-5, 9:14: 7 as 2016-03-05T09:14:07.
 Json IsoTime(const std::wstring& clock) {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  if (clock.empty() || std::swscanf(clock.c_str(), L"%d-%d-%d,%d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) {
+  if (clock.empty() ||
+      std::swscanf(clock.c_str(), L"%d-%d-%d,%d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) {
     return nullptr;
   }
   char text[40];
@@ -211,7 +217,8 @@ Json Text(const std::wstring& text) { return Utf8(text); }
 
 Json LinesJson(const std::vector<LogLine>& lines) {
   Json out = Json::array();
-  for (const LogLine& line : lines) out.push_back({{"line", line.number}, {"text", Text(line.text)}});
+  for (const LogLine& line : lines)
+    out.push_back({{"line", line.number}, {"text", Text(line.text)}});
   return out;
 }
 
@@ -249,7 +256,11 @@ Json PartJson(const PartOutcome& part) {
 Json RunJson(const RunStatus& run) {
   Json sections = Json::array(), records = Json::array();
   for (const SectionEntry& section : run.sections) {
-    sections.push_back({{"name", Text(section.name)}, {"outcome", SectionText(section.outcome)}});
+    const bool kept =
+        section.outcome == SectionOutcome::kStatic || section.outcome == SectionOutcome::kDhcp;
+    std::string outcome = SectionText(section.outcome);
+    outcome = outcome.substr(outcome.find(": ") == std::string::npos ? 0 : outcome.find(": ") + 2);
+    sections.push_back({{"name", Text(section.name)}, {"kept", kept}, {"outcome", outcome}});
   }
   for (const RecordEntry& record : run.records) {
     const bool found = record.foundPass > 0;
@@ -264,22 +275,23 @@ Json RunJson(const RunStatus& run) {
                        {"dns", record.dns.expected > 0 ? PartJson(record.dns) : Json()}});
   }
   const bool numbered = run.firstLine != 0;
-  return {{"verdict", VerdictText(run.verdict)},
-          {"start_time", IsoTime(run.startTime)},
-          {"end_time", IsoTime(run.endTime)},
-          {"first_line", numbered ? Json(run.firstLine) : Json()},
-          {"config_file", ConfigFileText(run.configFile)},
-          {"sections", sections},
-          {"passes", run.passes},
-          {"gave_up", run.discoveryGaveUp},
-          {"enumeration_failed", run.enumerationFailed},
-          {"records", records},
-          {"post_script", run.postScriptLogged ? CommandJson(run.postScript) : Json()},
-          {"stop_request_lines", run.stopRequests},
-          {"reached_line", numbered ? LinesJson({run.reached})[0] : Json()},
-          {"cut_line", run.cutShort.number != 0 ? LinesJson({run.cutShort})[0] : Json()},
-          {"unrecognised_count", run.unrecognisedCount},
-          {"unrecognised", LinesJson(run.unrecognised)}};
+  return {
+      {"verdict", VerdictText(run.verdict)},
+      {"start_time", IsoTime(run.startTime)},
+      {"end_time", IsoTime(run.endTime)},
+      {"first_line", numbered ? Json(run.firstLine) : Json()},
+      {"config_file", ConfigFileText(run.configFile)},
+      {"sections", sections},
+      {"passes", run.passes},
+      {"gave_up", run.discoveryGaveUp},
+      {"enumeration_failed", run.enumerationFailed},
+      {"records", records},
+      {"post_script", run.postScriptLogged ? CommandJson(run.postScript) : Json()},
+      {"stop_request_lines", run.stopRequests},
+      {"reached_line", run.verdict == Verdict::kIncomplete ? LinesJson({run.reached})[0] : Json()},
+      {"cut_line", run.cutShort.number != 0 ? LinesJson({run.cutShort})[0] : Json()},
+      {"unrecognised_count", run.unrecognisedCount},
+      {"unrecognised", LinesJson(run.unrecognised)}};
 }
 
 int Usage(const std::wstring& message, std::string& err) {
@@ -345,8 +357,8 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
                     {"end_time", IsoTime(run.endTime)},
                     {"verdict", VerdictText(run.verdict)}});
     const std::wstring end = !run.endTime.empty() ? run.endTime
-                             : run.ended           ? std::wstring(L"(no end time)")
-                                                   : std::wstring(L"incomplete");
+                             : run.ended          ? std::wstring(L"(no end time)")
+                                                  : std::wstring(L"incomplete");
     text += Number(index) + L"  " + run.startTime + L"  " + end + L"  " +
             Wide(VerdictText(run.verdict)) + L"\n";
     last = run.verdict;
@@ -432,8 +444,8 @@ int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::
            }).runs;
   }
   if (!found && options.run != -1) {
-    err = ToMultibyte(L"nubora status: the log holds no run " + std::to_wstring(options.run) +
-                      L"\n");
+    err =
+        ToMultibyte(L"nubora status: the log holds no run " + std::to_wstring(options.run) + L"\n");
     return kUsage;
   }
   if (!found) {
