@@ -127,7 +127,7 @@ void AddCommands(std::wstring& out, const PartOutcome& part) {
   }
 }
 
-std::wstring RecordText(const RecordEntry& record, int passes) {
+std::wstring RecordText(const RecordEntry& record) {
   std::wstring out = L"  [" + Shown(record.section) + L"] " + record.mac +
                      (record.dhcp ? L" DHCP: " : L" static: ");
   if (record.foundPass == 0) {
@@ -179,7 +179,7 @@ std::wstring RunText(const RunStatus& run) {
     if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
     if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";
     out += L"\n";
-    for (const RecordEntry& record : run.records) out += RecordText(record, run.passes);
+    for (const RecordEntry& record : run.records) out += RecordText(record);
   }
   if (run.postScriptLogged) {
     out += L"post script: " + CommandText(run.postScript) + L"\n";
