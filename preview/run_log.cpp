@@ -589,8 +589,8 @@ bool ReadRunFromEnd(const SharedReadFile& file, std::size_t fromEnd, unsigned co
   std::uint64_t blockEnd = size;
   std::size_t lineEnd = 0;  // end of the next line to examine, from the end of `tail`
   for (;;) {
-    const std::size_t chunk =
-        static_cast<std::size_t>(std::min<std::uint64_t>(std::max(kChunk / 16, tail.size()), base));
+    const std::size_t chunk = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::max<std::size_t>(4096, tail.size()), base));
     std::string bytes(chunk, '\0');
     const std::size_t got = chunk == 0 ? 0 : file.ReadAt(base - chunk, &bytes[0], chunk);
     if (got != chunk) return false;

@@ -90,6 +90,7 @@ run_status 2 unreadable "$data/status/does_not_exist.log"
 run_status 2 a-folder "$data/status"
 run_status 2 unknown-option --frobnicate "$out/missing.crlf"
 run_status 2 run-zero --run 0 "$out/missing.crlf"
+run_status 2 run-and-all --run 1 --all "$out/missing.crlf"
 run_status 2 no-such-run --run 2 "$out/missing.crlf"
 run_status 0 help --help
 # The Windows build reads the same bytes the same way (a CP936 section name).
