@@ -66,9 +66,9 @@ class NoWaitClock : public Clock {
 };
 
 int Usage(const wchar_t* message) {
-  if (message != nullptr) std::fwprintf(stderr, L"nubora-preview: %ls\n", message);
+  if (message != nullptr) std::fwprintf(stderr, L"nubora preview: %ls\n", message);
   std::fwprintf(stderr,
-                L"usage: nubora-preview FILE.ini [--adapters ADAPTERS.ini|host]\n"
+                L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host]\n"
                 L"  Shows which sections of FILE.ini become records and why the others do "
                 L"not;\n"
                 L"  with --adapters, also the log a run would write and its netsh command "

@@ -2,7 +2,7 @@
 
 namespace nubora {
 
-// nubora-preview FILE.ini [--adapters ADAPTERS.ini|host]
+// nubora preview FILE.ini [--adapters ADAPTERS.ini|host]
 // Shows what a boot would do with FILE.ini, changing nothing. Exit code 0 when
 // every enabled section yields a record and (with --adapters) every record
 // finds its adapter, 1 otherwise, 2 for a usage error or unreadable input.

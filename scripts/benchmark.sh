@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
 scripts/install-deps.sh
-for preset in win64 win32; do
+for preset in win64 win32 linux; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" >/dev/null
 done
@@ -71,5 +71,13 @@ printf '  ratio of medians (run / floor): %.2f (target: at most 1.20)\n' \
     "$(awk -v a="$run_s" -v b="$floor_s" 'BEGIN {print a / b}')"
 echo "  netsh processes per converged run: $netsh (target: 0)"
 echo "  'is not changed' lines in the last run's block: $unchanged (four adapters, two parts each)"
+# nubora status on a 100 MB log: a real block repeated, the last run read from the end.
+sed -E 's/^(start|end) time <time>$/\1 time 2024-5-17, 9: 3: 0/; s/$/\r/' tests/data/status/first_run.log >"$stats/b"
+for _ in $(seq 420); do cat "$stats/b"; done >"$stats/mb" && for _ in $(seq 100); do cat "$stats/mb"; done >"$stats/log"
+for verb in "" --all; do
+    start=$(date +%s%N) && build/linux/nubora status $verb "$stats/log" >/dev/null && end=$(date +%s%N)
+    printf '  nubora status %-5s of a %d MB log: %.3f s (target: under 1 s for the last run)\n' \
+        "${verb:-(last)}" "$(($(stat -c %s "$stats/log") >> 20))" "$(awk -v ns=$((end - start)) 'BEGIN {print ns / 1e9}')"
+done
 printf '  shipped 32-bit executable: %d bytes (%d KB; target: under 400 KB)\n' "$shipped" \
     "$((shipped / 1024))"

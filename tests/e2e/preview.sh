@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# nubora-preview through the command itself: what it says of each section, the
-# exit codes, and the log and netsh lines it predicts, which must be the ones
-# the real executable wrote under Wine for the same input (the golden files of
-# config_run.sh).
+# The nubora tool through its command line. preview: what it says of each
+# section, the exit codes, and the log and netsh lines it predicts, which must
+# be the ones the real executable wrote under Wine for the same input (the
+# golden files of config_run.sh). status: its exit codes and messages, and the
+# Windows build telling the same as the Linux one.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-preview=${NUBORA_PREVIEW:-$e2e_root/build/linux/nubora-preview}
+nubora=${NUBORA_TOOL:-$e2e_root/build/linux/nubora}
 data="$e2e_root/tests/data"
 out=$(mktemp -d /tmp/nbpv.XXXXXX)
 trap 'rm -rf "$out"' EXIT
@@ -14,9 +15,9 @@ trap 'rm -rf "$out"' EXIT
 run_preview() { # EXPECTED-RC NAME ARGS...: output in $out/NAME
     local expected=$1 name=$2 rc=0
     shift 2
-    local -a run=("$preview")
+    local -a run=("$nubora" preview)
     if [ "${*: -2:1}" = --in-namespace ]; then
-        run=(ip netns exec "${*: -1}" "$preview")
+        run=(ip netns exec "${*: -1}" "$nubora" preview)
         set -- "${@:1:$#-2}"
     fi
     "${run[@]}" "$@" >"$out/$name" 2>"$out/$name.err" || rc=$?
@@ -60,9 +61,49 @@ run_preview 2 no-argument
 run_preview 2 no-file "$data/config/does_not_exist.ini"
 run_preview 2 bad-adapters "$E2E_DATA/worked_example.ini" --adapters "$data/preview/bad_adapters.ini"
 e2e_check "bad adapters file: one clear message" \
-    grep -qx 'nubora-preview: \[lan0\] MAC: six hexadecimal groups are needed' "$out/bad-adapters.err"
+    grep -qx 'nubora preview: \[lan0\] MAC: six hexadecimal groups are needed' "$out/bad-adapters.err"
 run_preview 2 unknown-option "$E2E_DATA/worked_example.ini" --frobnicate
 run_preview 1 binary-input /bin/true
+
+run_status() { # EXPECTED-RC NAME ARGS...: output in $out/NAME
+    local expected=$1 name=$2 rc=0
+    shift 2
+    "$nubora" status "$@" >"$out/$name" 2>"$out/$name.err" || rc=$?
+    e2e_check "status $name: exit code $expected" test "$rc" -eq "$expected"
+}
+as_written() { # LF-FILE OUT: CR LF lines and a clock, as the service writes them
+    sed -E 's/^(start|end) time <time>$/\1 time 2024-5-17, 9: 3: 0/; s/$/\r/' "$1" >"$2"
+}
+predicted_log "$out/first-run" >"$out/first-run.lf"
+as_written "$out/first-run.lf" "$out/first-run.crlf"
+run_status 0 predicted-first-run "$out/first-run.crlf"
+e2e_check "status of the predicted run: configured" grep -qx 'verdict: configured' "$out/predicted-first-run"
+section "$out/missing" "----- log" | sed 's/$/\r/' >"$out/missing.crlf"
+run_status 1 predicted-missing "$out/missing.crlf"
+e2e_check "status of a run whose adapter never appeared" \
+    grep -q 'never found (missing in 8 passes)' "$out/predicted-missing"
+run_status 1 json --json "$out/missing.crlf"
+e2e_check "status --json is one JSON document" python3 -c 'import json,sys; json.load(sys.stdin)' <"$out/json"
+run_status 2 no-log
+e2e_check "status without a log: says so" grep -qx 'nubora status: no log given' "$out/no-log.err"
+run_status 2 unreadable "$data/status/does_not_exist.log"
+run_status 2 a-folder "$data/status"
+run_status 2 unknown-option --frobnicate "$out/missing.crlf"
+run_status 2 run-zero --run 0 "$out/missing.crlf"
+run_status 2 run-and-all --run 1 --all "$out/missing.crlf"
+run_status 2 no-such-run --run 2 "$out/missing.crlf"
+run_status 0 help --help
+# The Windows build reads the same bytes the same way (a CP936 section name).
+as_written "$data/status/cp936.log" "$out/cp936.crlf"
+for form in --json --all ""; do
+    # Text in the C locale: characters it lacks come out as '?', as in Wine's code page 1252.
+    LC_ALL=C "$nubora" status --codepage 936 $form "$out/cp936.crlf" >"$out/cp936-linux" || true
+    NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} \
+        "$e2e_root/scripts/wine-run.sh" "$e2e_root/build/win64/nubora.exe" status --codepage 936 $form \
+        "$out/cp936.crlf" | tr -d '\r' >"$out/cp936-wine" || true
+    e2e_same "status ${form:-(text)} of a CP936 log: nubora.exe under Wine as on Linux" \
+        "$out/cp936-linux" "$out/cp936-wine"
+done
 # The adapters of the machine it runs on: a namespace holding the example's.
 nubora_cleanup_trap
 trap 'rm -rf "$out"; nubora_cleanup' EXIT

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace nubora {
+
+// A file opened for reading only and shared for reading, writing and deleting,
+// so that a running service can go on appending to it. Closed when destroyed.
+class SharedReadFile {
+ public:
+  SharedReadFile() = default;
+  ~SharedReadFile();
+  SharedReadFile(const SharedReadFile&) = delete;
+  SharedReadFile& operator=(const SharedReadFile&) = delete;
+
+  // False when the file cannot be opened or is not a regular file; `error`
+  // then holds the platform's error code.
+  bool Open(const std::wstring& path, unsigned long& error);
+  // The size in bytes at the time of the call.
+  std::uint64_t Size() const;
+  // Reads up to `size` bytes at `offset`: the count read, 0 at the end or on
+  // a failure.
+  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+// The ANSI code page text is written in unless told otherwise: the system's on
+// Windows, 1252 elsewhere.
+unsigned DefaultCodePage();
+
+// Narrow text in `codePage` to wide text. Bytes the code page does not map
+// become U+FFFD, and the rest of the text is still converted. False when the
+// code page is not known to the platform.
+bool DecodeCodePage(const std::string& bytes, unsigned codePage, std::wstring& text);
+
+}  // namespace nubora

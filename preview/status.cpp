@@ -1,0 +1,482 @@
+#include "preview/status.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cwchar>
+#include <nlohmann/json.hpp>
+
+#include "netconfig/log.h"
+#include "platform/log_file.h"
+#include "preview/run_log.h"
+
+namespace nubora {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kUsage = 2;
+constexpr std::size_t kShownLength = 200;
+
+const wchar_t kHelp[] =
+    L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
+    L"  What the service's log says about its last run: the configuration file's\n"
+    L"  sections, each record's adapter and commands, the post script, a verdict.\n"
+    L"  LOG       the log (on Windows c:\\windows\\ipconfig_service.log by default)\n"
+    L"  --run N   run N counted from the oldest (1), or from the last with -N (-1)\n"
+    L"  --all     one line per run: start, end or \"incomplete\", verdict\n"
+    L"  --json    the same as one JSON document\n"
+    L"  --codepage N  the ANSI code page the log was written in (default: the\n"
+    L"            system's on Windows, 1252 elsewhere)\n"
+    L"  exit code: 0 configured or nothing to configure, 1 partly configured,\n"
+    L"  incomplete or no run, 2 usage error or unreadable log\n";
+
+struct Options {
+  std::wstring log;
+  long run = -1;
+  bool all = false;
+  bool json = false;
+  unsigned codePage = 0;
+};
+
+// Control characters shown as '?', and a very long line cut, so that one
+// line of the output stays one line.
+std::wstring Shown(const std::wstring& text) {
+  std::wstring shown = text.substr(0, kShownLength);
+  for (wchar_t& c : shown) {
+    if (c < L' ' && c != L'\t') c = L'?';
+  }
+  if (text.size() > kShownLength) shown += L"...";
+  return shown;
+}
+
+std::wstring Number(std::size_t value) { return std::to_wstring(value); }
+
+std::wstring CommandText(const CommandOutcome& command) {
+  switch (command.end) {
+    case CommandEnd::kEnded:
+      return L"ended within " + Number(2 * (command.slices + 1)) + L" s";
+    case CommandEnd::kTimedOut:
+      return L"timed out after 30 s";
+    case CommandEnd::kCreateFailed:
+      return L"CreateProcess failed (" + std::to_wstring(command.error) + L")";
+    case CommandEnd::kTooLong:
+      return L"too long, not run";
+    case CommandEnd::kNotLogged:
+      break;
+  }
+  return L"no end logged";
+}
+
+const char* SectionText(SectionOutcome outcome) {
+  switch (outcome) {
+    case SectionOutcome::kStatic:
+      return "kept: static";
+    case SectionOutcome::kDhcp:
+      return "kept: DHCP";
+    case SectionOutcome::kDisabled:
+      return "skipped: disabled";
+    case SectionOutcome::kNoMac:
+      return "skipped: no MAC";
+    case SectionOutcome::kBadMac:
+      return "skipped: MAC shorter than 12 characters";
+    case SectionOutcome::kNoIp:
+      return "skipped: no IP";
+    case SectionOutcome::kNoMask:
+      return "skipped: no mask";
+    case SectionOutcome::kMaskTooLong:
+      return "skipped: mask too long";
+    case SectionOutcome::kGatewayTooLong:
+      return "skipped: gateway too long";
+    case SectionOutcome::kUnfinished:
+      break;
+  }
+  return "not finished in the log";
+}
+
+const char* ConfigFileText(ConfigFileState state) {
+  switch (state) {
+    case ConfigFileState::kMissing:
+      return "missing";
+    case ConfigFileState::kNoSections:
+      return "without sections";
+    case ConfigFileState::kNoMemory:
+      return "not read (no memory)";
+    case ConfigFileState::kRead:
+      return "read";
+    case ConfigFileState::kNotLogged:
+      break;
+  }
+  return "not logged";
+}
+
+const char* PartText(PartState state) {
+  if (state == PartState::kChanged) return "changed";
+  if (state == PartState::kUnchanged) return "not changed";
+  return "not logged";
+}
+
+std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+
+void AddCommands(std::wstring& out, const PartOutcome& part) {
+  for (const CommandOutcome& command : part.commands) {
+    out += L"      " + CommandText(command) + L": " + Shown(command.line) + L"\n";
+  }
+  if (part.state == PartState::kChanged && part.commands.size() < part.expected) {
+    out += L"      " + Number(part.expected - part.commands.size()) +
+           L" more command(s) not in the log\n";
+  }
+}
+
+std::wstring RecordText(const RecordEntry& record) {
+  std::wstring out = L"  [" + Shown(record.section) + L"] " + record.mac +
+                     (record.dhcp ? L" DHCP: " : L" static: ");
+  if (record.foundPass == 0) {
+    return out + L"never found (missing in " + Number(record.missedPasses) +
+           (record.missedPasses == 1 ? L" pass)\n" : L" passes)\n");
+  }
+  out +=
+      L"found as \"" + Shown(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
+  if (record.nameTooLong) return out + L"    name too long, not configured\n";
+  if (record.dhcp) {
+    if (record.address.commands.empty()) return out + L"    DHCP: not logged\n";
+    for (const CommandOutcome& command : record.address.commands) {
+      out += L"    DHCP: " + CommandText(command) + L": " + Shown(command.line) + L"\n";
+    }
+    return out;
+  }
+  out += L"    address: " + Wide(PartText(record.address.state)) + L"\n";
+  AddCommands(out, record.address);
+  if (record.dns.expected == 0) return out + L"    DNS: none in the file\n";
+  out += L"    DNS: " + Wide(PartText(record.dns.state)) + L"\n";
+  AddCommands(out, record.dns);
+  return out;
+}
+
+void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine>& lines,
+              std::size_t count) {
+  for (const LogLine& line : lines) {
+    out += label + Number(line.number) + L": " + Shown(line.text) + L"\n";
+  }
+  if (count > lines.size()) out += L"and " + Number(count - lines.size()) + L" more such lines\n";
+}
+
+std::wstring RunText(const RunStatus& run) {
+  std::wstring out = L"start time " + run.startTime + L"\n";
+  if (!run.endTime.empty()) {
+    out += L"end time " + run.endTime + L"\n";
+  } else {
+    out += run.ended ? L"no end time: the run stopped with nothing to configure\n"
+                     : L"no end time: incomplete\n";
+  }
+  out += L"verdict: " + Wide(VerdictText(run.verdict)) + L"\n";
+  out += L"configuration file: " + Wide(ConfigFileText(run.configFile)) + L"\n";
+  for (const SectionEntry& section : run.sections) {
+    out += L"  [" + Shown(section.name) + L"] " + Wide(SectionText(section.outcome)) + L"\n";
+  }
+  if (run.passes > 0) {
+    out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
+    if (run.passes > 1) out += L" (" + Number(run.passes - 1) + L" retries after 30 s)";
+    if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
+    if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";
+    out += L"\n";
+    for (const RecordEntry& record : run.records) out += RecordText(record);
+  }
+  if (run.postScriptLogged) {
+    out += L"post script: " + CommandText(run.postScript) + L"\n";
+  } else {
+    out += run.verdict == Verdict::kIncomplete ? L"post script: not reached\n"
+                                               : L"post script: not run\n";
+  }
+  for (std::size_t line : run.stopRequests)
+    out += L"stop requested at line " + Number(line) + L"\n";
+  if (run.verdict == Verdict::kIncomplete) {
+    out += L"the log stops after line " + Number(run.reached.number) + L": " +
+           Shown(run.reached.text) + L"\n";
+  }
+  if (run.cutShort.number != 0) {
+    out += L"line " + Number(run.cutShort.number) + L" is cut short: " + Shown(run.cutShort.text) +
+           L"\n";
+  }
+  AddLines(out, L"unrecognised line ", run.unrecognised, run.unrecognisedCount);
+  return out;
+}
+
+// 2016-3-5, 9:14: 7 as 2016-03-05T09:14:07.
+Json IsoTime(const std::wstring& clock) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (clock.empty() ||
+      std::swscanf(clock.c_str(), L"%d-%d-%d,%d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) {
+    return nullptr;
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, s);
+  return text;
+}
+
+Json Text(const std::wstring& text) { return Utf8(text); }
+
+Json LinesJson(const std::vector<LogLine>& lines) {
+  Json out = Json::array();
+  for (const LogLine& line : lines)
+    out.push_back({{"line", line.number}, {"text", Text(line.text)}});
+  return out;
+}
+
+std::string CommandEndName(CommandEnd end) {
+  switch (end) {
+    case CommandEnd::kEnded:
+      return "ended";
+    case CommandEnd::kTimedOut:
+      return "timed out";
+    case CommandEnd::kCreateFailed:
+      return "CreateProcess failed";
+    case CommandEnd::kTooLong:
+      return "too long";
+    case CommandEnd::kNotLogged:
+      break;
+  }
+  return "not logged";
+}
+
+Json CommandJson(const CommandOutcome& command) {
+  return {{"line", Text(command.line)},
+          {"outcome", CommandEndName(command.end)},
+          {"slices", command.slices},
+          {"error", command.end == CommandEnd::kCreateFailed ? Json(command.error) : Json()}};
+}
+
+Json PartJson(const PartOutcome& part) {
+  Json commands = Json::array();
+  for (const CommandOutcome& command : part.commands) commands.push_back(CommandJson(command));
+  return {{"state", PartText(part.state)},
+          {"expected_commands", part.expected},
+          {"commands", commands}};
+}
+
+Json RunJson(const RunStatus& run) {
+  Json sections = Json::array(), records = Json::array();
+  for (const SectionEntry& section : run.sections) {
+    const bool kept =
+        section.outcome == SectionOutcome::kStatic || section.outcome == SectionOutcome::kDhcp;
+    std::string outcome = SectionText(section.outcome);
+    outcome = outcome.substr(outcome.find(": ") == std::string::npos ? 0 : outcome.find(": ") + 2);
+    sections.push_back({{"name", Text(section.name)}, {"kept", kept}, {"outcome", outcome}});
+  }
+  for (const RecordEntry& record : run.records) {
+    const bool found = record.foundPass > 0;
+    records.push_back({{"section", Text(record.section)},
+                       {"mac", Text(record.mac)},
+                       {"type", record.dhcp ? "dhcp" : "static"},
+                       {"connection", found ? Text(record.connection) : Json()},
+                       {"found_pass", found ? Json(record.foundPass) : Json()},
+                       {"missed_passes", record.missedPasses},
+                       {"name_too_long", record.nameTooLong},
+                       {"address", PartJson(record.address)},
+                       {"dns", record.dns.expected > 0 ? PartJson(record.dns) : Json()}});
+  }
+  const bool numbered = run.firstLine != 0;
+  return {
+      {"verdict", VerdictText(run.verdict)},
+      {"start_time", IsoTime(run.startTime)},
+      {"end_time", IsoTime(run.endTime)},
+      {"first_line", numbered ? Json(run.firstLine) : Json()},
+      {"config_file", ConfigFileText(run.configFile)},
+      {"sections", sections},
+      {"passes", run.passes},
+      {"gave_up", run.discoveryGaveUp},
+      {"enumeration_failed", run.enumerationFailed},
+      {"records", records},
+      {"post_script", run.postScriptLogged ? CommandJson(run.postScript) : Json()},
+      {"stop_request_lines", run.stopRequests},
+      {"reached_line", run.verdict == Verdict::kIncomplete ? LinesJson({run.reached})[0] : Json()},
+      {"cut_line", run.cutShort.number != 0 ? LinesJson({run.cutShort})[0] : Json()},
+      {"unrecognised_count", run.unrecognisedCount},
+      {"unrecognised", LinesJson(run.unrecognised)}};
+}
+
+int Usage(const std::wstring& message, std::string& err) {
+  if (!message.empty()) err += ToMultibyte(L"nubora status: " + message + L"\n");
+  err += ToMultibyte(kHelp);
+  return kUsage;
+}
+
+bool ParseNumber(const std::wstring& text, long& value) {
+  wchar_t* end = nullptr;
+  value = std::wcstol(text.c_str(), &end, 10);
+  return !text.empty() && end != nullptr && *end == L'\0' && value != 0;
+}
+
+// Empty when the arguments are good; the message otherwise.
+std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& options) {
+  bool runGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    long value = 0;
+    if (arg == L"--run") {
+      if (!hasValue || !ParseNumber(args[++i], options.run)) return L"--run needs N or -N, not 0";
+      runGiven = true;
+    } else if (arg == L"--codepage") {
+      if (!hasValue || !ParseNumber(args[++i], value) || value < 0) {
+        return L"--codepage needs a code page number";
+      }
+      options.codePage = static_cast<unsigned>(value);
+    } else if (arg == L"--all") {
+      options.all = true;
+    } else if (arg == L"--json") {
+      options.json = true;
+    } else if (!arg.empty() && arg[0] == L'-') {
+      return L"unknown option " + arg;
+    } else if (options.log.empty()) {
+      options.log = arg;
+    } else {
+      return L"one log at a time";
+    }
+  }
+  if (runGiven && options.all) return L"--run and --all exclude each other";
+#if defined(_WIN32)
+  if (options.log.empty()) options.log = L"c:\\windows\\ipconfig_service.log";
+#endif
+  if (options.log.empty()) return L"no log given";
+  return L"";
+}
+
+std::string Emit(const Options& options, const Json& json, const std::wstring& text) {
+  if (options.json) return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return ToMultibyte(text);
+}
+
+int AllRuns(const SharedReadFile& file, const Options& options, std::string& out) {
+  Json runs = Json::array();
+  std::wstring text;
+  Verdict last = Verdict::kIncomplete;
+  const LogScan scan = ScanRuns(file, options.codePage, [&](RunStatus&& run) {
+    const std::size_t index = runs.size() + 1;
+    runs.push_back({{"run", index},
+                    {"start_time", IsoTime(run.startTime)},
+                    {"end_time", IsoTime(run.endTime)},
+                    {"verdict", VerdictText(run.verdict)}});
+    const std::wstring end = !run.endTime.empty() ? run.endTime
+                             : run.ended          ? std::wstring(L"(no end time)")
+                                                  : std::wstring(L"incomplete");
+    text += Number(index) + L"  " + run.startTime + L"  " + end + L"  " +
+            Wide(VerdictText(run.verdict)) + L"\n";
+    last = run.verdict;
+    return true;
+  });
+  if (scan.runs == 0) text += L"no run in the log\n";
+  AddLines(text, L"unrecognised line ", scan.before, scan.beforeCount);
+  const Json json = {{"log", Text(options.log)},
+                     {"runs", runs},
+                     {"unrecognised_count", scan.beforeCount},
+                     {"unrecognised", LinesJson(scan.before)}};
+  out = Emit(options, json, text);
+  return scan.runs == 0 ? 1 : VerdictExitCode(last);
+}
+
+}  // namespace
+
+std::string Utf8(const std::wstring& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned long c = static_cast<unsigned long>(text[i]) & 0x1FFFFF;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(text[++i]) - 0xDC00);
+    } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
+  for (const std::wstring& arg : args) {
+    if (arg == L"--help" || arg == L"-h") {
+      out = ToMultibyte(kHelp);
+      return 0;
+    }
+  }
+  Options options;
+  const std::wstring problem = ParseOptions(args, options);
+  if (!problem.empty()) return Usage(problem, err);
+  if (options.codePage == 0) options.codePage = DefaultCodePage();
+  std::wstring probe;
+  if (!DecodeCodePage(std::string(), options.codePage, probe)) {
+    return Usage(L"code page " + Number(options.codePage) + L" is not known here", err);
+  }
+
+  SharedReadFile file;
+  unsigned long error = 0;
+  if (!file.Open(options.log, error)) {
+    err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (error " + Number(error) +
+                      L")\n");
+    return kUsage;
+  }
+  if (options.all) return AllRuns(file, options, out);
+
+  RunStatus run;
+  bool found = false;
+  std::size_t runs = 0;
+  if (options.run < 0) {
+    found = ReadRunFromEnd(file, static_cast<std::size_t>(-options.run), options.codePage, run);
+  } else {
+    runs = ScanRuns(file, options.codePage, [&](RunStatus&& each) {
+             if (++runs < static_cast<std::size_t>(options.run)) return true;
+             run = std::move(each);
+             found = true;
+             return false;
+           }).runs;
+  }
+  if (!found && options.run != -1) {
+    err =
+        ToMultibyte(L"nubora status: the log holds no run " + std::to_wstring(options.run) + L"\n");
+    return kUsage;
+  }
+  if (!found) {
+    // Whatever the log holds, it is not a run: each line is told.
+    const LogScan scan = ScanRuns(file, options.codePage, [](RunStatus&&) { return false; });
+    std::wstring text = L"no run in the log\n";
+    AddLines(text, L"unrecognised line ", scan.before, scan.beforeCount);
+    out = Emit(options,
+               {{"log", Text(options.log)},
+                {"run", options.run},
+                {"verdict", nullptr},
+                {"unrecognised_count", scan.beforeCount},
+                {"unrecognised", LinesJson(scan.before)}},
+               text);
+    return 1;
+  }
+  Json json = {{"log", Text(options.log)}, {"run", options.run}};
+  json.update(RunJson(run));
+  out = Emit(options, json, RunText(run));
+  return VerdictExitCode(run.verdict);
+}
+
+int StatusMain(int argc, wchar_t** argv) {
+  std::setlocale(LC_ALL, "");
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  std::string out, err;
+  const int result = StatusCommand(args, out, err);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fwrite(err.data(), 1, err.size(), stderr);
+  std::fflush(stdout);
+  return result;
+}
+
+}  // namespace nubora

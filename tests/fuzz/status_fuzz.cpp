@@ -1,0 +1,92 @@
+// The log parser on arbitrary bytes read as a log: the runs a forward pass
+// finds are one per start line, the last one read back from the end is the
+// same run, and no verdict claims more than the log shows.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include "fuzz_support.h"
+#include "platform/log_file.h"
+#include "preview/run_log.h"
+
+namespace {
+
+struct Setup {
+  Setup() {
+    const char* folder = std::getenv("TMPDIR");
+    nativePath = std::string(folder != nullptr ? folder : "/tmp") + "/nubora-fuzz-log-XXXXXX";
+    const int fd = mkstemp(&nativePath[0]);
+    if (fd < 0) nubora::fuzz::Fail("mkstemp", __FILE__, __LINE__);
+    close(fd);
+  }
+  ~Setup() { std::remove(nativePath.c_str()); }
+  std::string nativePath;
+};
+
+// Lines holding a start line, at their beginning or glued after a cut line.
+std::size_t StartLines(const std::string& bytes) {
+  static const std::regex start(
+      "start time [0-9]+-[0-9]+-[0-9]+,[ 0-9][0-9]:[ 0-9][0-9]:[ 0-9][0-9]\r?$");
+  std::size_t count = 0;
+  for (std::size_t at = 0; at <= bytes.size();) {
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string::npos) end = bytes.size();
+    count += std::regex_search(bytes.begin() + at, bytes.begin() + end, start);
+    at = end + 1;
+  }
+  return count;
+}
+
+void CheckVerdict(const nubora::RunStatus& run) {
+  using nubora::Verdict;
+  FUZZ_CHECK((run.verdict == Verdict::kIncomplete) == !run.ended);
+  if (run.verdict == Verdict::kConfigured || run.verdict == Verdict::kNothingToConfigure) {
+    FUZZ_CHECK(run.unrecognisedCount == 0);
+  }
+  if (run.verdict == Verdict::kConfigured) {
+    FUZZ_CHECK(!run.endTime.empty() && run.postScript.end == nubora::CommandEnd::kEnded);
+    for (const nubora::RecordEntry& record : run.records) FUZZ_CHECK(record.foundPass > 0);
+  }
+  FUZZ_CHECK(run.unrecognised.size() <= nubora::kMaxKeptLines);
+}
+
+bool Same(const nubora::RunStatus& a, const nubora::RunStatus& b) {
+  return a.verdict == b.verdict && a.startTime == b.startTime && a.endTime == b.endTime &&
+         a.reached.number == b.reached.number && a.reached.text == b.reached.text &&
+         a.unrecognisedCount == b.unrecognisedCount && a.records.size() == b.records.size();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Setup setup;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::FILE* file = std::fopen(setup.nativePath.c_str(), "wb");
+  FUZZ_CHECK(file != nullptr);
+  FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
+  std::fclose(file);
+
+  nubora::SharedReadFile log;
+  unsigned long error = 0;
+  const std::wstring path(setup.nativePath.begin(), setup.nativePath.end());
+  FUZZ_CHECK(log.Open(path, error));
+  for (unsigned codePage : {1252u, 936u}) {
+    nubora::RunStatus last;
+    std::size_t visited = 0;
+    const nubora::LogScan scan = nubora::ScanRuns(log, codePage, [&](nubora::RunStatus&& run) {
+      CheckVerdict(run);
+      last = std::move(run);
+      return ++visited > 0;
+    });
+    FUZZ_CHECK(scan.runs == StartLines(bytes) && visited == scan.runs);
+    nubora::RunStatus fromEnd;
+    FUZZ_CHECK(nubora::ReadRunFromEnd(log, 1, codePage, fromEnd) == (scan.runs > 0));
+    if (scan.runs == 0) continue;
+    if (!nubora::NeedsLineNumbers(fromEnd)) fromEnd.reached.number = last.reached.number;
+    FUZZ_CHECK(Same(fromEnd, last));
+  }
+  return 0;
+}

@@ -1,0 +1,151 @@
+// nubora status on logs as the service writes them (CR LF, a real clock): what
+// it says of each case against its golden file, and a run cut at every line.
+#include "preview/status.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "platform/log_file.h"
+#include "preview/run_log.h"
+
+namespace nubora {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kClock = "2024-5-17, 9: 3: 0";
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+}
+
+// A golden log (LF, clock lines as "<time>") as the service wrote it.
+std::string AsWritten(std::string text) {
+  ReplaceAll(text, "<time>", kClock);
+  ReplaceAll(text, "\n", "\r\n");
+  return text;
+}
+
+std::string WriteTemp(const std::string& name, const std::string& bytes) {
+  const std::string path = ::testing::TempDir() + "nubora_status_" + name + ".log";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  return path;
+}
+
+struct Case {
+  std::string name, log, status, args;
+};
+
+// Every scenario that states its status, and every case of tests/data/status.
+std::vector<Case> Cases() {
+  std::vector<Case> cases;
+  const fs::path scenarios = fs::path(NUBORA_TEST_DATA_DIR).parent_path() / "scenarios";
+  if (fs::is_directory(scenarios)) {
+    for (const auto& entry : fs::directory_iterator(scenarios)) {
+      const fs::path status = entry.path() / "expected.status";
+      if (!fs::exists(status)) continue;
+      cases.push_back({"scenario_" + entry.path().filename().string(),
+                       (entry.path() / "expected.log").string(), status.string(), ""});
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(testing::DataPath("status"))) {
+    fs::path path = entry.path();
+    if (path.extension() != ".log") continue;
+    const std::string log = path.string();
+    const std::string args = fs::exists(path.replace_extension(".args")) ? path.string() : "";
+    cases.push_back({path.stem().string(), log, path.replace_extension(".status").string(), args});
+  }
+  return cases;
+}
+
+class StatusOfLog : public ::testing::TestWithParam<Case> {};
+
+TEST_P(StatusOfLog, SaysWhatItsGoldenFileSays) {
+  const Case& c = GetParam();
+  const std::string path = WriteTemp(c.name, AsWritten(testing::ReadFile(c.log)));
+  std::vector<std::wstring> args;
+  std::istringstream words(c.args.empty() ? "" : testing::ReadFile(c.args));
+  for (std::string word; words >> word;) args.emplace_back(word.begin(), word.end());
+  args.emplace_back(path.begin(), path.end());
+
+  std::string out, err;
+  StatusCommand(args, out, err);
+  EXPECT_EQ(err, "");
+  ReplaceAll(out, kClock, "<time>");
+  std::string escaped = Utf8(args.back());  // as JSON writes it
+  ReplaceAll(escaped, "\\", "\\\\");
+  ReplaceAll(out, escaped, "<log>");
+  ReplaceAll(out, Utf8(args.back()), "<log>");
+  if (std::getenv("NUBORA_UPDATE_GOLDEN") != nullptr) {
+    std::FILE* file = std::fopen(c.status.c_str(), "wb");
+    std::fwrite(out.data(), 1, out.size(), file);
+    std::fclose(file);
+  }
+  EXPECT_EQ(testing::ReadFile(c.status), out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Logs, StatusOfLog, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+// A run cut after every line, and in the middle of the next one, behind a
+// whole run: never a verdict before the end line, and the last whole line is
+// where the log is said to stop, numbered in the whole file.
+TEST(StatusOfCutLog, EveryCutBeforeTheEndIsIncompleteAndStopsAtItsLastWholeLine) {
+  const std::string earlier =
+      AsWritten(testing::ReadFile(testing::DataPath("status/timed_out.log")));
+  const std::string block =
+      AsWritten(testing::ReadFile(testing::DataPath("status/command_outcomes.log")));
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < block.size();) {
+    const std::size_t end = block.find('\n', at) + 1;
+    lines.push_back(block.substr(at, end - at));
+    at = end;
+  }
+  const std::size_t before = std::count(earlier.begin(), earlier.end(), '\n');
+  std::size_t endLine = 0;
+  while (lines[endLine].rfind("end time ", 0) != 0) ++endLine;
+
+  std::string whole = earlier;
+  for (std::size_t k = 1; k <= lines.size(); ++k) {
+    whole += lines[k - 1];
+    for (const bool half : {false, true}) {
+      if (half && k == lines.size()) continue;
+      const std::string cut = half ? lines[k].substr(0, lines[k].size() / 2) : "";
+      SharedReadFile file;
+      unsigned long error = 0;
+      ASSERT_TRUE(file.Open(fs::path(WriteTemp("cut", whole + cut)).wstring(), error));
+      RunStatus run;
+      ASSERT_TRUE(ReadRunFromEnd(file, 1, 1252, run));
+      SCOPED_TRACE("cut after line " + std::to_string(k) + (half ? " and a half" : ""));
+      if (k <= endLine) {
+        EXPECT_EQ(run.verdict, Verdict::kIncomplete);
+        EXPECT_EQ(run.reached.number, before + k);
+        const std::string& last = lines[k - 1];
+        EXPECT_EQ(run.reached.text, std::wstring(last.begin(), last.end() - 2));
+        EXPECT_EQ(run.cutShort.number, half ? before + k + 1 : 0);
+      } else {
+        EXPECT_EQ(run.verdict, Verdict::kPartlyConfigured);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nubora
