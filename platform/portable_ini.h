@@ -65,6 +65,10 @@ unsigned long IniString(const IniDocument& document, const wchar_t* section, con
 // Windows the path is kept as written.
 std::string NativePath(const wchar_t* path);
 
+// Appends the UTF-8 bytes of one code point; a surrogate or a value past
+// U+10FFFF becomes U+FFFD.
+void AppendUtf8(std::string& out, unsigned long codePoint);
+
 // IniFiles over the functions above, reading the file again on every call. A
 // file that cannot be read lists no sections, and String then places the
 // fallback less its trailing spaces but with any quotes, as Windows does.
