@@ -8,10 +8,10 @@
 #include <cwchar>
 #include <iterator>
 
-#include "fakes.h"
 #include "fuzz_support.h"
 #include "netconfig/apply.h"
 #include "netconfig/command_runner.h"
+#include "preview/stand_ins.h"
 #include "service/probes.h"
 
 namespace {
@@ -77,9 +77,14 @@ bool AllShort(const std::unique_ptr<AddressList>& list) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   nubora::fuzz::QuietLog();
-  static nubora::testing::FakePlatform platform;  // processes end in their first slice
-  platform.events.clear();
-  platform.processes.waits.clear();
+  static nubora::RecordedCommands commands;  // every command ends in its first slice
+  static const nubora::ScopedPlatform scope([] {
+    nubora::Platform platform = nubora::CurrentPlatform();
+    platform.processes = &commands;
+    return platform;
+  }());
+  commands.lines.clear();
+  commands.slicesWaited = 0;
 
   FuzzedDataProvider input(data, size);
   nubora::legacyOs = input.ConsumeBool() ? 1 : 0;
@@ -93,13 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(nubora::ApplyAdapterConfig(desired, current) == 0);
 
   const std::wstring netsh = L"c:\\windows\\system32\\netsh.exe interface ip ";
-  for (const std::wstring& command : platform.events) {
+  for (const std::wstring& command : commands.lines) {
     FUZZ_CHECK(command.size() < nubora::kCommandLineCapacity);
     FUZZ_CHECK(command.compare(0, netsh.size(), netsh) == 0);
   }
-  FUZZ_CHECK(platform.processes.waits.size() == platform.events.size());
+  FUZZ_CHECK(commands.slicesWaited == commands.lines.size());
 
-  const std::size_t issued = platform.events.size();
+  const std::size_t issued = commands.lines.size();
   if (desired.dhcp != 0) {
     FUZZ_CHECK(issued <= 1);
     return 0;

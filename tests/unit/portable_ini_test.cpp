@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -149,7 +151,13 @@ void ExpectPlaced(const Call& golden, const char* how, Fill fill) {
   EXPECT_EQ(result, expected);
 }
 
-class IniGoldenTest : public testing::TestWithParam<const char*> {};
+#ifdef _WIN32
+const char* const kOwnFolder = "windows_only/";
+#else
+const char* const kOwnFolder = "posix_only/";
+#endif
+
+class IniGoldenTest : public testing::TestWithParam<std::string> {};
 
 // Each call runs on the parsed document and through PortableIniFiles on the path.
 TEST_P(IniGoldenTest, CallsPlaceWhatTheGoldenFileSays) {
@@ -183,10 +191,26 @@ TEST_P(IniGoldenTest, CallsPlaceWhatTheGoldenFileSays) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest,
-                         testing::Values("lookup", "duplicates", "cut", "names", "crlf", "cr",
-                                         "empty", "no_sections", "utf16le", "utf16be", "utf8_bom",
-                                         "latin1", "windows_only/unnamed_section"));
+// Every golden file, with those of the reader's own platform kind.
+std::vector<std::string> GoldenFiles() {
+  std::vector<std::string> names;
+  for (const char* folder : {"", kOwnFolder}) {
+    for (const auto& entry : std::filesystem::directory_iterator(kIniDir + folder)) {
+      if (entry.path().extension() == ".expected") {
+        names.push_back(folder + entry.path().stem().string());
+      }
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest, testing::ValuesIn(GoldenFiles()),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '/', '_');
+                           return name;
+                         });
 
 TEST(PortableIniFilesTest, MissingFileReadsAsOneWithoutSections) {
   const std::wstring missing = Widen(kIniDir + "missing.ini");
@@ -207,6 +231,8 @@ TEST(PortableIniFilesTest, MissingFileReadsAsOneWithoutSections) {
   EXPECT_EQ(std::wstring(value), L"\"none\"");
   EXPECT_EQ(files.String(nullptr, nullptr, L"none", value, 16, missing.c_str()), 4u);
   EXPECT_EQ(std::wstring(value), L"none");
+  EXPECT_EQ(files.String(L"Network", L"Address", L"x", value, 0, missing.c_str()), 0u);
+  EXPECT_EQ(value[0], L'n');
 }
 
 TEST(PortableIniFilesTest, ExistsForFilesAndFolders) {

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "service/dispatch.h"
 #include "service/installer.h"
 #include "service/lifecycle.h"
 
@@ -91,7 +92,6 @@ TEST(ServiceLifecycle, ReportSequences) {
       {"worker cannot start", CountedRun, true, 8, {{1, 8}}, 0, 0},
   };
   for (const ServiceCase& c : cases) {
-    testing::FakePlatform platform;
     testing::LogCapture log;
     FakeServiceHost host;
     host.registers = c.registers;
@@ -221,6 +221,7 @@ TEST(InstallService, FailuresReturnTheFailingStepsCode) {
       {L"create", 1073, 0, L"D:\\x.exe", 1073, 0, false},
       {L"", 0, 3, L"D:\\x.exe", 3, 1, true},  // copy fails: registration taken back
       {L"", 0, 32, L"c:\\program files\\nubora\\nuboraservice\\NUBORASERVICE.EXE", 0, 0, false},
+      {L"", 0, 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe", 0, 1, false},
   };
   for (const Case& c : cases) {
     FakeServiceManager services;
@@ -259,6 +260,36 @@ TEST(UninstallService, DeletesOrReportsTheFailingStep) {
     EXPECT_EQ(UninstallService(kServiceName), c.result);
     EXPECT_EQ(services.open, 0);
     EXPECT_EQ(services.calls[0], L"open manager 983103");
+  }
+}
+
+TEST(EntryMain, PrintsOneResultLinePerVerb) {
+  struct Case {
+    const wchar_t* verb;
+    const wchar_t* failAt;
+    unsigned long error;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {L"install", L"", 0, "installservice successfully\n"},
+      {L"install", L"create", 1073, "installservice failed with errorcode=1073\n"},
+      {L"uninstall", L"", 0, "uninstallservice successfully\n"},
+      {L"uninstall", L"open", 1060, "uninstallservice failed with errorcode=1060\n"},
+  };
+  for (const Case& c : cases) {
+    FakeServiceManager services;
+    services.failAt = c.failAt;
+    services.error = c.error;
+    FakeFiles files;
+    Platform platform = CurrentPlatform();
+    platform.services = &services;
+    platform.files = &files;
+    ScopedPlatform scope(platform);
+    testing::LogCapture log;
+    std::wstring program = L"NuboraService.exe", verb = c.verb;
+    wchar_t* argv[] = {&program[0], &verb[0], nullptr};
+    EXPECT_EQ(EntryMain(2, argv), 0);
+    EXPECT_EQ(log.Text(), c.printed);
   }
 }
 
