@@ -61,33 +61,6 @@ TEST(ParseMacAddress, GroupsSeparatorsAndBareDigits) {
   }
 }
 
-TEST(SplitAddressList, CommasMakeItems) {
-  struct Case {
-    const wchar_t* text;
-    bool hasList;
-    AddressList items;
-  };
-  const Case cases[] = {
-      {L"192.0.2.10,192.0.2.11", true, {L"192.0.2.10", L"192.0.2.11"}},
-      {L"192.0.2.10,", true, {L"192.0.2.10"}},
-      {L",192.0.2.10,,192.0.2.11", true, {L"", L"192.0.2.10", L"", L"192.0.2.11"}},
-      {L",", true, {L""}},
-      {L"", false, {}},
-  };
-  for (const Case& c : cases) {
-    testing::LogCapture log;
-    std::wstring text = c.text;
-    auto list = SplitAddressList(&text[0]);
-    ASSERT_EQ(static_cast<bool>(list), c.hasList) << text.size();
-    if (list) {
-      EXPECT_EQ(*list, c.items);
-    }
-    // One log line per item.
-    const std::string logged = log.Text();
-    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), static_cast<long>(c.items.size()));
-  }
-}
-
 TEST(ReadInteger, FollowsWcstolWithWindowsLongRange) {
   EXPECT_EQ(ReadInteger(L"  +1", 10), 1);
   EXPECT_EQ(ReadInteger(L"-1", 10), -1);

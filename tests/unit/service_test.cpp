@@ -206,22 +206,35 @@ TEST(InstallService, RegistersDescribesAndCopies) {
                               L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
 }
 
-TEST(InstallService, FailuresReturnTheFailingStepsCode) {
+// The entry's printed result of each verb, and what the installer did on the way.
+TEST(EntryMain, InstallAndUninstallPrintTheFailingStepsCode) {
   struct Case {
+    const wchar_t* verb;
     const wchar_t* failAt;
     unsigned long error;
     unsigned long copyError;
     const wchar_t* modulePath;
-    int result;
+    const char* printed;
     std::size_t copies;
     bool deleted;
   };
+  const wchar_t* elsewhere = L"D:\\x.exe";
   const Case cases[] = {
-      {L"manager", 5, 0, L"D:\\x.exe", 5, 0, false},
-      {L"create", 1073, 0, L"D:\\x.exe", 1073, 0, false},
-      {L"", 0, 3, L"D:\\x.exe", 3, 1, true},  // copy fails: registration taken back
-      {L"", 0, 32, L"c:\\program files\\nubora\\nuboraservice\\NUBORASERVICE.EXE", 0, 0, false},
-      {L"", 0, 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe", 0, 1, false},
+      {L"install", L"manager", 5, 0, elsewhere, "installservice failed with errorcode=5", 0, 0},
+      {L"install", L"create", 1073, 0, elsewhere, "installservice failed with errorcode=1073", 0,
+       0},
+      // A copy that fails takes the registration back.
+      {L"install", L"", 0, 3, elsewhere, "installservice failed with errorcode=3", 1, 1},
+      {L"install", L"", 0, 32, L"c:\\program files\\nubora\\nuboraservice\\NUBORASERVICE.EXE",
+       "installservice successfully", 0, 0},
+      {L"install", L"", 0, 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe",
+       "installservice successfully", 1, 0},
+      {L"uninstall", L"", 0, 0, elsewhere, "uninstallservice successfully", 0, 1},
+      {L"uninstall", L"manager", 5, 0, elsewhere, "uninstallservice failed with errorcode=5", 0, 0},
+      {L"uninstall", L"open", 1060, 0, elsewhere, "uninstallservice failed with errorcode=1060", 0,
+       0},
+      {L"uninstall", L"delete", 1072, 0, elsewhere, "uninstallservice failed with errorcode=1072",
+       0, 1},
   };
   for (const Case& c : cases) {
     FakeServiceManager services;
@@ -234,62 +247,15 @@ TEST(InstallService, FailuresReturnTheFailingStepsCode) {
     platform.services = &services;
     platform.files = &files;
     ScopedPlatform scope(platform);
-
-    EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), c.result);
-    EXPECT_EQ(files.copies.size(), c.copies);
-    EXPECT_EQ(services.calls.back() == L"delete", c.deleted);
-    EXPECT_EQ(services.open, 0);
-  }
-}
-
-TEST(UninstallService, DeletesOrReportsTheFailingStep) {
-  struct Case {
-    const wchar_t* failAt;
-    unsigned long error;
-    int result;
-  };
-  const Case cases[] = {
-      {L"", 0, 0}, {L"manager", 5, 5}, {L"open", 1060, 1060}, {L"delete", 1072, 1072}};
-  for (const Case& c : cases) {
-    FakeServiceManager services;
-    services.failAt = c.failAt;
-    services.error = c.error;
-    Platform platform = CurrentPlatform();
-    platform.services = &services;
-    ScopedPlatform scope(platform);
-    EXPECT_EQ(UninstallService(kServiceName), c.result);
-    EXPECT_EQ(services.open, 0);
-    EXPECT_EQ(services.calls[0], L"open manager 983103");
-  }
-}
-
-TEST(EntryMain, PrintsOneResultLinePerVerb) {
-  struct Case {
-    const wchar_t* verb;
-    const wchar_t* failAt;
-    unsigned long error;
-    const char* printed;
-  };
-  const Case cases[] = {
-      {L"install", L"", 0, "installservice successfully\n"},
-      {L"install", L"create", 1073, "installservice failed with errorcode=1073\n"},
-      {L"uninstall", L"", 0, "uninstallservice successfully\n"},
-      {L"uninstall", L"open", 1060, "uninstallservice failed with errorcode=1060\n"},
-  };
-  for (const Case& c : cases) {
-    FakeServiceManager services;
-    services.failAt = c.failAt;
-    services.error = c.error;
-    FakeFiles files;
-    Platform platform = CurrentPlatform();
-    platform.services = &services;
-    platform.files = &files;
-    ScopedPlatform scope(platform);
     testing::LogCapture log;
     std::wstring program = L"NuboraService.exe", verb = c.verb;
     wchar_t* argv[] = {&program[0], &verb[0], nullptr};
     EXPECT_EQ(EntryMain(2, argv), 0);
-    EXPECT_EQ(log.Text(), c.printed);
+    EXPECT_EQ(log.Text(), std::string(c.printed) + "\n");
+    EXPECT_EQ(files.copies.size(), c.copies);
+    EXPECT_EQ(services.calls.back() == L"delete", c.deleted);
+    EXPECT_EQ(services.open, 0);
+    EXPECT_EQ(services.calls[0], verb == L"install" ? L"open manager 2" : L"open manager 983103");
   }
 }
 
