@@ -230,6 +230,8 @@ TEST(NativePathTest, MapsWindowsPaths) {
       {L"1:\\not\\a\\drive", "1:/not/a/drive"},
       {L"caf\u00e9\\\u20ac.ini", "caf\xc3\xa9/\xe2\x82\xac.ini"},
       {L"\U0001F600.ini", "\xf0\x9f\x98\x80.ini"},
+      {L"\u07ff\u0800\U0010FFFF", "\xdf\xbf\xe0\xa0\x80\xf4\x8f\xbf\xbf"},
+      {L"\xD800\xDFFF\xD7FF", "\xef\xbf\xbd\xef\xbf\xbd\xed\x9f\xbf"},
       {L"", ""},
       {nullptr, ""},
   };
