@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/probes.h"
 #include "preview/adapters_file.h"
+#include "preview/stand_ins.h"
 
 namespace nubora {
 namespace {
@@ -20,50 +21,6 @@ namespace {
 constexpr int kAllUsed = 0;
 constexpr int kSomethingUnused = 1;
 constexpr int kUsage = 2;
-
-class ListedAdapters : public AdapterSource {
- public:
-  explicit ListedAdapters(std::vector<AdapterInfo> adapters) : adapters_(std::move(adapters)) {}
-  unsigned long Enumerate(std::vector<AdapterInfo>& adapters) override {
-    adapters = adapters_;
-    return 0;
-  }
-
- private:
-  std::vector<AdapterInfo> adapters_;
-};
-
-// Every command "ends" at once and is only written down.
-class RecordedCommands : public ProcessLauncher {
- public:
-  std::unique_ptr<RunningProcess> StartHidden(wchar_t* commandLine, unsigned long&) override {
-    const std::wstring line(commandLine);
-    if (line.rfind(L"c:\\windows\\system32\\netsh.exe", 0) == 0) lines.push_back(line);
-    return std::unique_ptr<RunningProcess>(new Ended);
-  }
-  std::vector<std::wstring> lines;
-
- private:
-  struct Ended : RunningProcess {
-    bool WaitFor(unsigned long) override { return true; }
-  };
-};
-
-// Pauses are counted, not waited.
-class NoWaitClock : public Clock {
- public:
-  explicit NoWaitClock(Clock& real) : real_(real) {}
-  LocalTime Now() override { return real_.Now(); }
-  void Sleep(unsigned long milliseconds) override {
-    ++pauses;
-    waited += milliseconds;
-  }
-  int pauses = 0;
-  unsigned long waited = 0;
-
- private:
-  Clock& real_;
-};
 
 int Usage(const wchar_t* message) {
   if (message != nullptr) std::fwprintf(stderr, L"nubora preview: %ls\n", message);

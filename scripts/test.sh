@@ -31,12 +31,12 @@ run() { # NAME COMMAND...: exit status 77 means the suite could not run
 run "unit tests (Linux)" ctest --preset linux
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
 run "sanitizers, fuzzing, valgrind" scripts/hardening.sh
-for suite in tests/e2e/frame.sh tests/e2e/config_run.sh tests/e2e/service.sh tests/e2e/preview.sh tests/e2e/bad_input.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/preview.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
 
 # The shipped 32-bit executable, as a WOW64 process (tests/e2e/wow64.sh).
-for suite in tests/e2e/frame.sh tests/e2e/config_run.sh tests/e2e/service.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh; do
     run "$suite (32-bit build)" env NUBORA_ARCH=i686 bash "$suite"
 done
 

@@ -7,7 +7,6 @@
 #include <cwchar>
 #include <string>
 
-#include "fakes.h"
 #include "fuzz_support.h"
 #include "netconfig/config_file.h"
 #include "platform/portable_ini.h"
@@ -27,8 +26,7 @@ struct Setup {
   }
   ~Setup() { std::remove(nativePath.c_str()); }
   std::string nativePath;
-  std::wstring path;
-  nubora::testing::FakePlatform platform;  // the portable reader
+  std::wstring path;  // read by the portable reader, the platform's own here
 };
 
 bool Ends(const wchar_t* field, std::size_t capacity) {

@@ -57,11 +57,14 @@ TEST(Probes, LegacyOsBelowMajorVersionSixAndWow64OnlyWithEntryPoint) {
       {4, false, false, 0, 0, 0},  // unreadable version: newer syntax
   };
   for (const Case& c : cases) {
-    testing::FakePlatform platform;
-    platform.system.major = c.major;
-    platform.system.versionReadable = c.readable;
-    platform.system.hasWow64 = c.hasWow64;
-    platform.system.isWow64 = c.isWow64;
+    testing::FakeSystemProbe probe;
+    probe.major = c.major;
+    probe.versionReadable = c.readable;
+    probe.hasWow64 = c.hasWow64;
+    probe.isWow64 = c.isWow64;
+    Platform platform = CurrentPlatform();
+    platform.system = &probe;
+    ScopedPlatform scope(platform);
     EXPECT_EQ(InitPlatformProbes(), 1);
     EXPECT_EQ(legacyOs, c.legacy) << c.major;
     EXPECT_EQ(IsWow64(), c.wow64) << c.major;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "service/dispatch.h"
 #include "service/installer.h"
 #include "service/lifecycle.h"
 
@@ -95,7 +96,6 @@ TEST(ServiceLifecycle, ReportSequences) {
       {"worker cannot start, no code given", CountedRun, true, 0, {{1, 8}}, 0, 0},
   };
   for (const ServiceCase& c : cases) {
-    testing::FakePlatform platform;
     testing::LogCapture log;
     FakeServiceHost host;
     host.registers = c.registers;
@@ -219,19 +219,33 @@ TEST(InstallService, RegistersDescribesAndCopies) {
                               L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
 }
 
-TEST(InstallService, FailuresReturnTheFailingStepsCode) {
+// The entry's printed result of each verb, and what the installer did on the way.
+TEST(EntryMain, InstallAndUninstallPrintTheFailingStepsCode) {
   struct Case {
+    const wchar_t* verb;
     const wchar_t* failAt;
     unsigned long error;
     unsigned long copyError;
     const wchar_t* modulePath;
-    int result;
+    const char* printed;
     std::size_t copies;
     bool deleted;
   };
+  const wchar_t* elsewhere = L"D:\\x.exe";
   const Case cases[] = {
-      {L"manager", 5, 0, L"D:\\x.exe", 5, 0, false},
-      {L"create", 1073, 0, L"D:\\x.exe", 1073, 0, false},
+      {L"install", L"manager", 5, 0, elsewhere, "installservice failed with errorcode=5", 0, 0},
+      {L"install", L"create", 1073, 0, elsewhere, "installservice failed with errorcode=1073", 0,
+       0},
+      // A copy that fails takes the registration back.
+      {L"install", L"", 0, 3, elsewhere, "installservice failed with errorcode=3", 1, 1},
+      {L"install", L"", 0, 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe",
+       "installservice successfully", 1, 0},
+      {L"uninstall", L"", 0, 0, elsewhere, "uninstallservice successfully", 0, 1},
+      {L"uninstall", L"manager", 5, 0, elsewhere, "uninstallservice failed with errorcode=5", 0, 0},
+      {L"uninstall", L"open", 1060, 0, elsewhere, "uninstallservice failed with errorcode=1060", 0,
+       0},
+      {L"uninstall", L"delete", 1072, 0, elsewhere, "uninstallservice failed with errorcode=1072",
+       0, 1},
   };
   for (const Case& c : cases) {
     FakeServiceManager services;
@@ -244,11 +258,15 @@ TEST(InstallService, FailuresReturnTheFailingStepsCode) {
     platform.services = &services;
     platform.files = &files;
     ScopedPlatform scope(platform);
-
-    EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), c.result);
+    testing::LogCapture log;
+    std::wstring program = L"NuboraService.exe", verb = c.verb;
+    wchar_t* argv[] = {&program[0], &verb[0], nullptr};
+    EXPECT_EQ(EntryMain(2, argv), 0);
+    EXPECT_EQ(log.Text(), std::string(c.printed) + "\n");
     EXPECT_EQ(files.copies.size(), c.copies);
     EXPECT_EQ(services.calls.back() == L"delete", c.deleted);
     EXPECT_EQ(services.open, 0);
+    EXPECT_EQ(services.calls[0], verb == L"install" ? L"open manager 2" : L"open manager 983103");
   }
 }
 
@@ -292,6 +310,11 @@ TEST(InstallService, CopiesUnlessItRunsFromTheInstalledFileUnderAnySpelling) {
   }
 }
 
+std::wstring InIniData(const std::string& name) {
+  const std::string path = NUBORA_TEST_DATA_DIR "/ini/" + name;
+  return std::wstring(path.begin(), path.end());
+}
+
 TEST(ExecutableFiles, SameFileByIdentityNotSpelling) {
   struct Case {
     const char* a;
@@ -299,19 +322,17 @@ TEST(ExecutableFiles, SameFileByIdentityNotSpelling) {
     FileIdentity expected;
   };
   const Case cases[] = {
-      {"config/four_sections.ini", "config/four_sections.ini", FileIdentity::kSame},
-      {"config/four_sections.ini", "config/../config/./four_sections.ini", FileIdentity::kSame},
-      {"config/four_sections.ini", "config/no_sections.ini", FileIdentity::kDifferent},
-      {"config/four_sections.ini", "config/absent.ini", FileIdentity::kDifferent},
-      {"config/absent.ini", "config/four_sections.ini", FileIdentity::kDifferent},
-      {"config/four_sections.ini", "absent/four_sections.ini", FileIdentity::kDifferent},
-      {"config/four_sections.ini", "config/four_sections.ini/inside.ini", FileIdentity::kDifferent},
+      {"lookup.ini", "lookup.ini", FileIdentity::kSame},
+      {"lookup.ini", "../ini/./lookup.ini", FileIdentity::kSame},
+      {"lookup.ini", "cr.ini", FileIdentity::kDifferent},
+      {"lookup.ini", "absent.ini", FileIdentity::kDifferent},
+      {"absent.ini", "lookup.ini", FileIdentity::kDifferent},
+      {"lookup.ini", "absent/lookup.ini", FileIdentity::kDifferent},
+      {"lookup.ini", "lookup.ini/inside.ini", FileIdentity::kDifferent},
   };
   ExecutableFiles& files = *NativePlatform().files;
   for (const Case& c : cases) {
-    EXPECT_EQ(
-        files.SameFile(testing::WideDataPath(c.a).c_str(), testing::WideDataPath(c.b).c_str()),
-        c.expected)
+    EXPECT_EQ(files.SameFile(InIniData(c.a).c_str(), InIniData(c.b).c_str()), c.expected)
         << c.a << " " << c.b;
   }
 }
@@ -333,27 +354,6 @@ TEST(ThreadStartError, RuntimeRecordFirstThenLastErrorNeverZero) {
   for (const Case& c : cases) {
     EXPECT_EQ(ThreadStartError(c.runtimeSystemError, c.runtimeErrno, c.lastError), c.expected)
         << c.runtimeSystemError << " " << c.runtimeErrno << " " << c.lastError;
-  }
-}
-
-TEST(UninstallService, DeletesOrReportsTheFailingStep) {
-  struct Case {
-    const wchar_t* failAt;
-    unsigned long error;
-    int result;
-  };
-  const Case cases[] = {
-      {L"", 0, 0}, {L"manager", 5, 5}, {L"open", 1060, 1060}, {L"delete", 1072, 1072}};
-  for (const Case& c : cases) {
-    FakeServiceManager services;
-    services.failAt = c.failAt;
-    services.error = c.error;
-    Platform platform = CurrentPlatform();
-    platform.services = &services;
-    ScopedPlatform scope(platform);
-    EXPECT_EQ(UninstallService(kServiceName), c.result);
-    EXPECT_EQ(services.open, 0);
-    EXPECT_EQ(services.calls[0], L"open manager 983103");
   }
 }
 

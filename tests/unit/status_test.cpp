@@ -51,7 +51,7 @@ struct Case {
 // Every scenario that states its status, and every case of tests/data/status.
 std::vector<Case> Cases() {
   std::vector<Case> cases;
-  const fs::path scenarios = fs::path(NUBORA_TEST_DATA_DIR).parent_path() / "scenarios";
+  const fs::path scenarios = fs::path(NUBORA_SCENARIOS_DIR);
   if (fs::is_directory(scenarios)) {
     for (const auto& entry : fs::directory_iterator(scenarios)) {
       const fs::path status = entry.path() / "expected.status";
@@ -60,7 +60,7 @@ std::vector<Case> Cases() {
                        (entry.path() / "expected.log").string(), status.string(), ""});
     }
   }
-  for (const auto& entry : fs::directory_iterator(testing::DataPath("status"))) {
+  for (const auto& entry : fs::directory_iterator(NUBORA_TEST_DATA_DIR "/status")) {
     fs::path path = entry.path();
     if (path.extension() != ".log") continue;
     const std::string log = path.string();
@@ -109,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(Logs, StatusOfLog, ::testing::ValuesIn(Cases()),
 // where the log is said to stop, numbered in the whole file.
 TEST(StatusOfCutLog, EveryCutBeforeTheEndIsIncompleteAndStopsAtItsLastWholeLine) {
   const std::string earlier =
-      AsWritten(testing::ReadFile(testing::DataPath("status/timed_out.log")));
+      AsWritten(testing::ReadFile(NUBORA_TEST_DATA_DIR "/status/timed_out.log"));
   const std::string block =
-      AsWritten(testing::ReadFile(testing::DataPath("status/command_outcomes.log")));
+      AsWritten(testing::ReadFile(NUBORA_TEST_DATA_DIR "/status/command_outcomes.log"));
   std::vector<std::string> lines;
   for (std::size_t at = 0; at < block.size();) {
     const std::size_t end = block.find('\n', at) + 1;

@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Every machine of tests/scenarios (but those marked e2e=no) on the real
+# executable under Wine: a network namespace built from adapters.ini, the INI
+# file in c:\windows, one run, and its log block and netsh command lines held
+# to the same expected files the unit player uses. Each run also must exit with
+# 0 without a crash, leave the earlier log bytes as they were, end its lines
+# with CR LF, reach the netsh.exe of its own width and run the post script, in
+# the 64-bit cmd.exe, exactly when it configured. Then the inputs that need
+# more than files, the verbs that do nothing and the executables' imports.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+e2e_setup nbe
+scenarios="$e2e_root/tests/scenarios"
+log="$windir/ipconfig_service.log"
+earlier='a line of an earlier run'
+where=$([ "$NUBORA_ARCH" = i686 ] && echo syswow64 || echo system32)
+export NUBORA_WINE_TIMEOUT=120
+n=0
+
+setting() { sed -n "s/^$2=//p" "$1/settings" 2>/dev/null | head -n 1; }
+
+# machine FOLDER: a fresh namespace holding FOLDER's adapters, in file order so
+# that Wine's adapter ids are the ones adapters.ini gives; refuses what Wine
+# cannot show (DNS lists that differ or are empty, a second gateway).
+machine() {
+    nubora_netns_delete "$ns"
+    ns="nbe$$-$((n += 1))"
+    nubora_netns_create "$ns"
+    [ -s "$1/adapters.ini" ] || return 0
+    local name mac addresses gateway dns id dnslist="" gateways=0 index=1
+    while IFS='|' read -r name mac addresses gateway dns id; do
+        index=$((index + 1))
+        [ -n "$dns" ] && [ "$dnslist" = "" -o "$dnslist" = "$dns" ] || { echo "  $name: Wine shows one DNS list on every adapter"; return 1; }
+        [ "$id" = "{0000000$index-0000-0000-0000-4E6574446576}" ] || { echo "  $name: Wine's id is number $index"; return 1; }
+        dnslist=$dns
+        # shellcheck disable=SC2086
+        nubora_netns_add_adapter "$ns" "$name" "$mac" ${addresses//,/ }
+        [ -z "$gateway" ] || { nubora_netns_set_gateway "$ns" "$gateway" "$name"; gateways=$((gateways + 1)); }
+    done < <(awk -F= '/^\[/ {if (s) print s "|" k["MAC"] "|" k["ADDRESSES"] "|" k["GATEWAY"] "|" k["DNS"] "|" k["ID"]
+                               s = substr($0, 2, length($0) - 2); delete k; next}
+                      /=/ {k[$1] = substr($0, length($1) + 2)}
+                      END {if (s) print s "|" k["MAC"] "|" k["ADDRESSES"] "|" k["GATEWAY"] "|" k["DNS"] "|" k["ID"]}' \
+                 <(tr -d '\r' <"$1/adapters.ini"))
+    [ "$gateways" -le 1 ] || { echo "  one default gateway at most"; return 1; }
+    # shellcheck disable=SC2086
+    nubora_netns_set_dns "$ns" ${dnslist//,/ }
+}
+
+# run NAME: one run on the INI file in place; the generic checks, and the
+# block it appended, normalized, in $out/block. Fails when a check does.
+run() {
+    local rc=0 ok=0 size
+    printf '%s\r\n' "$earlier" >"$log"
+    : >"$windir/netsh_calls.txt"
+    : >"$windir/netsh_where.txt"
+    rm -f "$windir/post_mark.txt"
+    nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >"$out/stdout" 2>"$out/stderr" || rc=$?
+    [ "$rc" -eq 0 ] || { echo "  exit code $rc"; ok=1; }
+    [ ! -s "$out/stdout" ] || { echo "  printed: $(head -c 200 "$out/stdout")"; ok=1; }
+    ! grep -qiE 'unhandled|page fault|backtrace' "$out/stderr" || { echo "  crashed"; ok=1; }
+    [ -f "$log" ] || return $ok
+    size=$(printf '%s\r\n' "$earlier" | wc -c)
+    [ "$(head -c "$size" "$log")" = "$earlier"$'\r' ] || { echo "  earlier lines changed"; ok=1; }
+    e2e_all_crlf "$log" || { echo "  a line without CR LF"; ok=1; }
+    tail -c +"$((size + 1))" "$log" >"$out/raw"
+    e2e_normalize_log "$out/raw" >"$out/block"
+    local ran=0 configured=0
+    [ -f "$windir/post_mark.txt" ] && ran=1
+    grep -qx 'configure end' "$out/block" && [ -f "$windir/ipconfig_post.bat" ] && configured=1
+    [ "$ran" -eq "$configured" ] || { echo "  post script ran: $ran, expected: $configured"; ok=1; }
+    [ "$ran" -eq 0 ] || [ "$(tr -d '\r\n' <"$windir/post_mark.txt")" = AMD64 ] ||
+        { echo "  post script not in the 64-bit cmd.exe: $(cat "$windir/post_mark.txt")"; ok=1; }
+    ! grep -qvx "c:\\\\windows\\\\$where\\\\netsh.exe" "$windir/netsh_where.txt" ||
+        { echo "  netsh.exe not from $where:"; head -c 300 "$windir/netsh_where.txt"; ok=1; }
+    return $ok
+}
+
+post_script() { printf '@echo off\r\necho %%PROCESSOR_ARCHITECTURE%%>> c:\\windows\\post_mark.txt\r\n' >"$windir/ipconfig_post.bat"; }
+netsh_away() { for d in system32 syswow64; do [ ! -f "$windir/$d/netsh.exe" ] || mv "$windir/$d/netsh.exe" "$windir/$d/netsh.away"; done; }
+netsh_back() { for d in system32 syswow64; do [ ! -f "$windir/$d/netsh.away" ] || mv "$windir/$d/netsh.away" "$windir/$d/netsh.exe"; done; }
+
+for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
+    folder=${folder%/}
+    name=$(basename "$folder")
+    [ -d "$folder" ] && [ "$(setting "$folder" e2e)" != no ] || continue
+    machine "$folder" >"$out/machine" || { cat "$out/machine"; e2e_fail "$name: the machine"; continue; }
+    rm -f "$windir/ipconfig_xen_vm.ini"
+    [ ! -f "$folder/ipconfig_xen_vm.ini" ] || cp "$folder/ipconfig_xen_vm.ini" "$windir/"
+    post_script
+    [ "$(setting "$folder" post_script)" != missing ] || rm "$windir/ipconfig_post.bat"
+    [ -z "$(setting "$folder" netsh_start_error)" ] || netsh_away
+    [ "$(setting "$folder" netsh_ends_in_slice)" != 0 ] || echo 40000 >"$windir/netsh_sleep_ms.txt"
+    start=$SECONDS
+    e2e_check "$name: the run" run
+    elapsed=$((SECONDS - start))
+    netsh_back
+    rm -f "$windir/netsh_sleep_ms.txt"
+    e2e_same "$name: log" "$folder/expected.log" "$out/block"
+    tr -d '\r' <"$windir/netsh_calls.txt" >"$out/netsh"
+    e2e_same "$name: netsh command lines" "$folder/expected.netsh" "$out/netsh"
+    if [ "$(setting "$folder" netsh_ends_in_slice)" = 0 ]; then
+        e2e_check "$name: waited about 30 s ($elapsed s)" test "$elapsed" -ge 29 -a "$elapsed" -le 50
+    fi
+done
+
+# Inputs that need more than a file, on a machine with one adapter, lan0.
+machine "$scenarios/netsh_missing_fails_to_start"
+post_script
+ini="$windir/ipconfig_xen_vm.ini"
+{ for i in $(seq 1 100000); do printf '; filler line %06d of a large provisioning file\r\n' "$i"; done
+  printf '[lan]\r\nMAC=00:00:5e:00:53:01\r\nDHCP=1\r\n'; } >"$ini"
+e2e_check "a 5 MB file: the run" run
+e2e_check "a 5 MB file: lan0 switched to DHCP" grep -q 'name="lan0" dhcp' "$windir/netsh_calls.txt"
+
+nubora_wine "$ns" "$prefix" "$e2e_root/build/win64/tests/file_locker.exe" 'c:\windows\ipconfig_xen_vm.ini' 8000 &
+locker=$!
+sleep 3
+e2e_check "a file locked by another process: the run" run
+wait "$locker" || true
+
+rm -f "$log"
+mkdir "$log"
+rc=0
+nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >/dev/null 2>&1 || rc=$?
+e2e_check "a log that cannot be written: exit code 0 ($rc)" test "$rc" -eq 0
+e2e_check "a log that cannot be written: the run still configured" \
+    grep -q 'name="lan0" dhcp' "$windir/netsh_calls.txt"
+rmdir "$log"
+
+printf '%s\r\n' "$earlier" >"$log"
+verb_did_nothing() { # VERB: exit code 0, nothing printed, nothing logged
+    local rc=0
+    nubora_wine "$ns" "$prefix" "$NUBORA_EXE" "$1" >"$out/verb.out" 2>/dev/null || rc=$?
+    [ "$rc" -eq 0 ] && [ ! -s "$out/verb.out" ] && [ "$(cat "$log")" = "$earlier"$'\r' ] ||
+        { echo "  exit code $rc, printed $(head -c 100 "$out/verb.out"), log: $(head -c 300 "$log")"; return 1; }
+}
+for verb in -k -K /install --install hello; do
+    e2e_check "'$verb' exits with 0, prints and logs nothing" verb_did_nothing "$verb"
+done
+
+if [ "$NUBORA_ARCH" = i686 ]; then
+    # The 32-bit cmd.exe tells itself apart, so the post script's check can fail.
+    arch=$(nubora_wine "$ns" "$prefix" 'c:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE%')
+    e2e_check "the 32-bit cmd.exe reports x86" test "$(tr -d '\r' <<<"$arch")" = x86
+fi
+
+imports_are_system_dlls() {
+    local dlls
+    dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
+    [ -n "$dlls" ] && ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|ws2_32\.dll' <<<"$dlls"
+}
+shipped=$e2e_root/build/win32/NuboraService.exe
+e2e_check "the shipped executable is PE32 for i386" \
+    bash -c "file '$shipped' | grep -q 'PE32 executable (console) Intel 80386'"
+e2e_check "the shipped executable imports only system DLLs" imports_are_system_dlls "$shipped"
+e2e_check "the x86-64 executable imports only system DLLs" imports_are_system_dlls "$NUBORA_EXE"
+e2e_check "the shipped executable carries its version resource" \
+    bash -c "strings -el '$shipped' | grep -qx 'Nubora network configuration service'"
+
+e2e_summary

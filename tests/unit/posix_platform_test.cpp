@@ -1,0 +1,102 @@
+// The Linux stand-ins of the platform, which the preview and the Linux build
+// run on: what a test can check of them without a network of its own.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "fakes.h"
+#include "platform/ipv4_text.h"
+#include "platform/posix/posix_native.h"
+#include "platform/wide_arguments.h"
+
+namespace nubora {
+namespace {
+
+TEST(PosixPlatform, AddressTextMasksAndCommandWords) {
+  for (const auto& [prefix, dotted] : std::vector<std::pair<unsigned long, const char*>>{
+           {0, "0.0.0.0"}, {1, "128.0.0.0"}, {24, "255.255.255.0"}, {32, "255.255.255.255"}}) {
+    std::uint32_t mask = 7;
+    EXPECT_TRUE(LengthToIpv4Mask(prefix, mask));
+    EXPECT_STREQ(Ipv4ToDotted(mask), dotted);
+  }
+  std::uint32_t mask = 7;
+  EXPECT_FALSE(LengthToIpv4Mask(33, mask));
+  wchar_t wide[4] = {L'x', L'x', L'x', L'x'};
+  EXPECT_EQ(AnsiToWideChars("abc", nullptr, 0), 4);
+  EXPECT_EQ(AnsiToWideChars("abc", wide, 3), 0);
+  EXPECT_EQ(AnsiToWideChars("abc", wide, 4), 4);
+  EXPECT_STREQ(wide, L"abc");
+  EXPECT_EQ(SplitCommandLine(L"c:\\x\\cmd.exe /c  \"a b\"\t\"\" c"),
+            (std::vector<std::string>{"c/x/cmd.exe", "/c", "a b", "", "c"}));
+}
+
+TEST(PosixPlatform, ProcessesEndOrFailToStart) {
+  PosixProcessLauncher launcher;
+  unsigned long error = 0;
+  std::wstring line = L"/bin/sh -c \"exit 0\"";
+  auto process = launcher.StartHidden(&line[0], error);
+  ASSERT_TRUE(process);
+  EXPECT_TRUE(process->WaitFor(5000));
+  line = L"/bin/sleep 5";
+  process = launcher.StartHidden(&line[0], error);
+  ASSERT_TRUE(process);
+  EXPECT_FALSE(process->WaitFor(10));
+  line = L"c:\\no\\such.exe";
+  EXPECT_FALSE(launcher.StartHidden(&line[0], error));
+  EXPECT_EQ(error, 2u);
+}
+
+TEST(PosixPlatform, AdaptersListLoopbackWithItsPrefix) {
+  std::vector<AdapterInfo> adapters;
+  ASSERT_EQ(PosixAdapterSource().Enumerate(adapters), 0u);
+  const AdapterInfo* lo = nullptr;
+  for (const AdapterInfo& adapter : adapters) lo = adapter.name == "lo" ? &adapter : lo;
+  ASSERT_NE(lo, nullptr);
+  EXPECT_EQ(lo->friendlyName, L"lo");
+  ASSERT_FALSE(lo->unicast.empty());
+  EXPECT_STREQ(Ipv4ToDotted(lo->unicast[0].ipv4), "127.0.0.1");
+  EXPECT_EQ(lo->unicast[0].prefixLength, 8);
+}
+
+TEST(PosixPlatform, SystemServicesAndFiles) {
+  unsigned long major = 0;
+  EXPECT_TRUE(PosixSystemProbe().ReadOsMajorVersion(major));
+  EXPECT_EQ(major, 10u);
+  EXPECT_GE(PosixClock().Now().year, 2000);
+  EXPECT_EQ(PosixServiceHost().RunDispatcher(nullptr), 1063u);
+  PosixServiceManager manager;
+  EXPECT_EQ(manager.OpenManager(2), nullptr);
+  EXPECT_EQ(manager.LastError(), 120u);
+
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "nubora-posix-test";
+  std::filesystem::remove_all(folder);
+  const std::wstring to = (folder / "copy").wstring();
+  PosixExecutableFiles files;
+  wchar_t self[4096];
+  files.ModulePath(self, 4096);
+  EXPECT_EQ(std::filesystem::path(self).filename(), "nubora_unit_tests");
+  EXPECT_TRUE(files.CreateFolder(folder.wstring().c_str()));
+  EXPECT_TRUE(files.CreateFolder(folder.wstring().c_str()));
+  EXPECT_TRUE(files.CopyOver(self, to.c_str()));
+  EXPECT_EQ(std::filesystem::file_size(folder / "copy"), std::filesystem::file_size(self));
+  EXPECT_FALSE(files.CopyOver((folder / "missing").wstring().c_str(), to.c_str()));
+  EXPECT_NE(files.LastError(), 0u);
+  std::filesystem::remove_all(folder);
+}
+
+int seen = 0;
+int Entry(int argc, wchar_t** argv) { return seen = argc * 10 + (std::wstring(argv[1]) == L"-k"); }
+
+TEST(PosixPlatform, ArgumentsArriveWide) {
+  char program[] = "nubora", verb[] = "-k";
+  char* argv[] = {program, verb, nullptr};
+  EXPECT_EQ(RunWithWideArguments(2, argv, Entry), 21);
+}
+
+}  // namespace
+}  // namespace nubora
+
+#endif

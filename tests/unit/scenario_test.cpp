@@ -1,0 +1,118 @@
+// Plays every machine of tests/scenarios through the configuration run, over
+// the preview's stand-ins: the log and the netsh command lines must be the
+// expected ones, which the end-to-end player also holds the real executable to.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "fakes.h"
+#include "netconfig/run.h"
+#include "preview/adapters_file.h"
+#include "preview/stand_ins.h"
+#include "platform/probes.h"
+
+namespace nubora {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kScenarios = NUBORA_SCENARIOS_DIR;
+
+std::vector<std::string> ScenarioNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(kScenarios)) {
+    if (entry.is_directory()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::map<std::string, std::string> Settings(const fs::path& folder) {
+  std::map<std::string, std::string> settings;
+  std::ifstream file(folder / "settings");
+  for (std::string line; std::getline(file, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) settings[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return settings;
+}
+
+// "NAME:N" or "N:M" settings: the part before and after the colon.
+std::pair<std::string, unsigned long> Pair(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  return {text.substr(0, colon), std::stoul(text.substr(colon + 1))};
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// The clock lines reduced to their form, as the end-to-end player does.
+std::string Normalized(const std::string& log) {
+  static const std::regex clock(
+      R"(^(start|end) time \d{4}-\d{1,2}-\d{1,2},[ \d]{2}:[ \d]{2}:[ \d]{2}$)");
+  std::string text, line;
+  for (std::istringstream lines(log); std::getline(lines, line);) {
+    text += std::regex_replace(line, clock, "$1 time <time>") + "\n";
+  }
+  return text;
+}
+
+class Scenario : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Scenario, Plays) {
+  const fs::path folder = kScenarios / GetParam();
+  std::map<std::string, std::string> settings = Settings(folder);
+
+  std::vector<AdapterInfo> adapters;
+  const fs::path adaptersFile = folder / "adapters.ini";
+  if (fs::exists(adaptersFile) && fs::file_size(adaptersFile) > 0) {
+    std::wstring error;
+    ASSERT_TRUE(LoadAdaptersFile(adaptersFile.wstring(), adapters, error)) << error.size();
+  }
+  ListedAdapters listed(adapters);
+  if (settings.count("appears_from_pass")) {
+    const auto [name, pass] = Pair(settings["appears_from_pass"]);
+    listed.AppearsFromPass(Wide(name), static_cast<int>(pass));
+  }
+  if (settings.count("enumeration_fails_in_pass")) {
+    const auto [pass, error] = Pair(settings["enumeration_fails_in_pass"]);
+    listed.FailsInPass(std::stoi(pass), error);
+  }
+  RecordedCommands commands;
+  auto number = [&](const char* key, unsigned long fallback) {
+    return settings.count(key) ? std::stoul(settings[key]) : fallback;
+  };
+  commands.netsh = {static_cast<unsigned>(number("netsh_ends_in_slice", 1)),
+                    number("netsh_start_error", 0)};
+  commands.others.endsInSlice = static_cast<unsigned>(number("post_ends_in_slice", 1));
+
+  Platform platform = CurrentPlatform();
+  NoWaitClock clock(*platform.clock);
+  RedirectedIniFiles ini(*platform.ini, (folder / "ipconfig_xen_vm.ini").wstring());
+  platform.ini = &ini;
+  platform.adapters = &listed;
+  platform.processes = &commands;
+  platform.clock = &clock;
+  ScopedPlatform scope(platform);
+  const std::int32_t savedLegacy = legacyOs;
+  legacyOs = static_cast<std::int32_t>(number("legacy_os", 0));
+  testing::LogCapture log;
+  EXPECT_EQ(RunConfiguration(), 0);
+  legacyOs = savedLegacy;
+
+  EXPECT_EQ(Normalized(log.Text()), testing::ReadFile((folder / "expected.log").string()));
+  std::string netsh;
+  for (const std::wstring& line : commands.lines)
+    netsh += std::string(line.begin(), line.end()) + "\n";
+  EXPECT_EQ(netsh, testing::ReadFile((folder / "expected.netsh").string()));
+  EXPECT_EQ(clock.waited, clock.pauses * 30000ul);
+  EXPECT_EQ(commands.millisecondsWaited, commands.slicesWaited * 2000ul);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Scenario, ::testing::ValuesIn(ScenarioNames()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace nubora
