@@ -32,6 +32,10 @@ class SharedReadFile {
 // Windows, 1252 elsewhere.
 unsigned DefaultCodePage();
 
+// The code page the log writes wide text in under the current locale: the
+// system's on Windows, UTF-8 (65001) under a UTF-8 locale elsewhere.
+unsigned LocaleCodePage();
+
 // Narrow text in `codePage` to wide text. Bytes the code page does not map
 // become U+FFFD, and the rest of the text is still converted. False when the
 // code page is not known to the platform.

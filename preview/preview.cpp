@@ -4,16 +4,19 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "netconfig/config_file.h"
 #include "netconfig/log.h"
 #include "netconfig/run.h"
+#include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
 #include "preview/adapters_file.h"
 #include "preview/stand_ins.h"
+#include "preview/status.h"
 
 namespace nubora {
 namespace {
@@ -22,18 +25,19 @@ constexpr int kAllUsed = 0;
 constexpr int kSomethingUnused = 1;
 constexpr int kUsage = 2;
 
+using Json = nlohmann::ordered_json;
+
 int Usage(const wchar_t* message) {
   if (message != nullptr) std::fwprintf(stderr, L"nubora preview: %ls\n", message);
   std::fwprintf(stderr,
-                L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host]\n"
+                L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
                 L"  Shows which sections of FILE.ini become records and why the others do "
                 L"not;\n"
                 L"  with --adapters, also the log a run would write and its netsh command "
-                L"lines.\n");
+                L"lines;\n"
+                L"  with --json, the same as one JSON document.\n");
   return kUsage;
 }
-
-void Print(const std::wstring& text) { std::fputs(ToMultibyte(text).c_str(), stdout); }
 
 std::wstring Mac(const std::uint8_t (&mac)[kMacLength]) {
   wchar_t text[32];
@@ -67,8 +71,37 @@ bool HasAdapter(const std::vector<AdapterInfo>& adapters, const AdapterConfig& r
   return false;
 }
 
+// What the preview found, told as text or as JSON.
+struct Shown {
+  std::string text;  // in the locale's code page, as the log writes
+  Json json = Json::object();
+  int result = kAllUsed;
+  void Add(const std::wstring& line) { text += ToMultibyte(line); }
+};
+
+Json AddressesJson(const AddressList* list) {
+  if (list == nullptr) return nullptr;
+  Json items = Json::array();
+  for (const std::wstring& item : *list) items.push_back(Utf8(item));
+  return items;
+}
+
+Json RecordJson(std::size_t number, const std::wstring& section, const AdapterConfig& record) {
+  const bool dhcp = record.dhcp != 0;
+  const std::wstring gateway = record.gateway;
+  return {{"number", number},
+          {"section", Utf8(section)},
+          {"type", dhcp ? "dhcp" : "static"},
+          {"mac", Utf8(Mac(record.mac))},
+          {"ip", AddressesJson(record.ipList.get())},
+          {"mask", dhcp ? Json(nullptr) : Json(Utf8(record.mask))},
+          {"gateway", dhcp || gateway == L" " ? Json(nullptr) : Json(Utf8(gateway))},
+          {"dns", AddressesJson(record.dnsList.get())}};
+}
+
 // Reads the file quietly and says what became of each section.
-int ExplainSections(const std::wstring& path, std::vector<AdapterInfo>* adapters) {
+void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* adapters,
+                     Shown& shown) {
   std::FILE* scratch = std::tmpfile();
   SetLogStream(scratch);
   std::vector<SectionVerdict> verdicts;
@@ -76,38 +109,79 @@ int ExplainSections(const std::wstring& path, std::vector<AdapterInfo>* adapters
   SetLogStream(nullptr);
   if (scratch != nullptr) std::fclose(scratch);
 
-  int result = kAllUsed;
-  Print(L"sections:\n");
+  shown.Add(L"sections:\n");
   if (verdicts.empty()) {
-    Print(L"  (none: the file has no section)\n");
-    result = kSomethingUnused;
+    shown.Add(L"  (none: the file has no section)\n");
+    shown.result = kSomethingUnused;
   }
+  Json sections = Json::array();
   for (const SectionVerdict& verdict : verdicts) {
     const wchar_t* what = verdict.kept ? L"kept" : verdict.disabled ? L"disabled" : L"dropped";
-    Print(L"  [" + verdict.section + L"] " + what + L": " + verdict.reason + L"\n");
-    if (!verdict.kept && !verdict.disabled) result = kSomethingUnused;
+    shown.Add(L"  [" + verdict.section + L"] " + what + L": " + verdict.reason + L"\n");
+    sections.push_back({{"name", Utf8(verdict.section)},
+                        {"verdict", Utf8(what)},
+                        {"reason", Utf8(verdict.reason)}});
+    if (!verdict.kept && !verdict.disabled) shown.result = kSomethingUnused;
   }
-  Print(L"records:\n");
+  shown.Add(L"records:\n");
+  Json kept = Json::array();
   std::size_t number = 0;
   for (std::size_t v = 0, r = 0; v < verdicts.size(); ++v) {
     if (!verdicts[v].kept) continue;
     const AdapterConfig& record = (*records)[r++];
+    ++number;
     std::wstring line =
-        L"  " + std::to_wstring(++number) + L". " + verdicts[v].section + L": " + Describe(record);
-    if (adapters != nullptr && !HasAdapter(*adapters, record)) {
-      line += L" -- no adapter has this MAC";
-      result = kSomethingUnused;
+        L"  " + std::to_wstring(number) + L". " + verdicts[v].section + L": " + Describe(record);
+    Json entry = RecordJson(number, verdicts[v].section, record);
+    if (adapters != nullptr) {
+      const bool found = HasAdapter(*adapters, record);
+      entry["adapter_found"] = found;
+      if (!found) {
+        line += L" -- no adapter has this MAC";
+        shown.result = kSomethingUnused;
+      }
     }
-    Print(line + L"\n");
+    shown.Add(line + L"\n");
+    kept.push_back(entry);
   }
   if (number == 0) {
-    Print(L"  (none: a run would stop with \"config file error , no configure information\")\n");
-    result = kSomethingUnused;
+    shown.Add(
+        L"  (none: a run would stop with \"config file error , no configure information\")\n");
+    shown.result = kSomethingUnused;
   }
-  return result;
+  shown.json["sections"] = sections;
+  shown.json["records"] = kept;
 }
 
-void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path) {
+// The whole of a temporary file, as the log wrote it.
+std::string ReadBack(std::FILE* file) {
+  std::string bytes;
+  if (file == nullptr) return bytes;
+  std::rewind(file);
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+    bytes.append(chunk, got);
+  }
+  return bytes;
+}
+
+// The log's lines as text: written in the code page the log converts to.
+Json LogLinesJson(const std::string& bytes) {
+  std::wstring text;
+  if (!DecodeCodePage(bytes, LocaleCodePage(), text)) text.assign(bytes.begin(), bytes.end());
+  Json lines = Json::array();
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+    std::wstring line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    lines.push_back(Utf8(line));
+  }
+  if (start < text.size()) lines.push_back(Utf8(text.substr(start)));
+  return lines;
+}
+
+void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path,
+             Shown& shown) {
   Platform platform = CurrentPlatform();
   RedirectedIniFiles file(ini, path);
   ListedAdapters listed(adapters);
@@ -119,32 +193,46 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
   platform.clock = &clock;
   ScopedPlatform scope(platform);
 
-  Print(L"----- log\n");
-  std::fflush(stdout);
-  SetLogStream(stdout);  // keeps the run from reopening standard output
+  std::FILE* log = std::tmpfile();
+  SetLogStream(log);  // keeps the run from reopening standard output
   RunConfiguration();
   LogFlush();
   SetLogStream(nullptr);
-  Print(L"----- netsh command lines\n");
-  for (const std::wstring& line : commands.lines) Print(line + L"\n");
-  if (clock.pauses > 0) {
-    Print(L"----- note\nthe run would pause " + std::to_wstring(clock.pauses) +
-          L" times for 30 s (" + std::to_wstring(clock.waited / 1000) +
-          L" s in all) waiting for an adapter that is missing\n");
+  const std::string bytes = ReadBack(log);
+  if (log != nullptr) std::fclose(log);
+
+  shown.Add(L"----- log\n");
+  shown.text += bytes;
+  shown.Add(L"----- netsh command lines\n");
+  Json netsh = Json::array();
+  for (const std::wstring& line : commands.lines) {
+    shown.Add(line + L"\n");
+    netsh.push_back(Utf8(line));
   }
+  if (clock.pauses > 0) {
+    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(clock.pauses) +
+              L" times for 30 s (" + std::to_wstring(clock.waited / 1000) +
+              L" s in all) waiting for an adapter that is missing\n");
+  }
+  shown.json["log"] = LogLinesJson(bytes);
+  shown.json["netsh"] = netsh;
+  shown.json["pauses"] = clock.pauses;
+  shown.json["paused_seconds"] = clock.waited / 1000;
 }
 
 }  // namespace
 
 int PreviewMain(int argc, wchar_t** argv) {
   std::wstring file, adaptersArg;
-  bool withAdapters = false;
+  bool withAdapters = false, json = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"--adapters") {
       if (i + 1 >= argc) return Usage(L"--adapters needs a file or 'host'");
       withAdapters = true;
       adaptersArg = argv[++i];
+    } else if (arg == L"--json") {
+      json = true;
     } else if (arg == L"-h" || arg == L"--help") {
       return Usage(nullptr);
     } else if (!arg.empty() && arg[0] == L'-') {
@@ -177,10 +265,16 @@ int PreviewMain(int argc, wchar_t** argv) {
     }
   }
 
-  const int result = ExplainSections(file, withAdapters ? &adapters : nullptr);
-  if (withAdapters) ShowRun(adapters, ini, file);
+  Shown shown;
+  shown.json["file"] = Utf8(file);
+  ExplainSections(file, withAdapters ? &adapters : nullptr, shown);
+  if (withAdapters) ShowRun(adapters, ini, file, shown);
+  shown.json["exit_code"] = shown.result;
+  const std::string out =
+      json ? shown.json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n" : shown.text;
+  std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
-  return result;
+  return shown.result;
 }
 
 }  // namespace nubora

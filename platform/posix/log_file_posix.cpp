@@ -2,6 +2,7 @@
 // iconv for the Windows code pages.
 #include <fcntl.h>
 #include <iconv.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +48,10 @@ std::size_t SharedReadFile::ReadAt(std::uint64_t offset, char* buffer, std::size
 }
 
 unsigned DefaultCodePage() { return 1252; }
+
+unsigned LocaleCodePage() {
+  return std::string(::nl_langinfo(CODESET)) == "UTF-8" ? 65001 : DefaultCodePage();
+}
 
 namespace {
 

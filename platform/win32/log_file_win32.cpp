@@ -52,6 +52,8 @@ std::size_t SharedReadFile::ReadAt(std::uint64_t offset, char* buffer, std::size
 
 unsigned DefaultCodePage() { return ::GetACP(); }
 
+unsigned LocaleCodePage() { return DefaultCodePage(); }
+
 bool DecodeCodePage(const std::string& bytes, unsigned codePage, std::wstring& text) {
   text.clear();
   if (bytes.empty()) return ::IsValidCodePage(codePage) != FALSE;

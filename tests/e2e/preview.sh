@@ -35,6 +35,18 @@ section "$out/first-run" "----- log" | sed -E 's/^(start|end) time [0-9].*$/\1 t
 section "$out/first-run" "----- netsh command lines" >"$out/first-run.netsh"
 e2e_same "first run: the log" "$scenario/expected.log" "$out/first-run.log"
 e2e_same "first run: the netsh lines" "$scenario/expected.netsh" "$out/first-run.netsh"
+# --json holds the same run, from the Linux build and from nubora.exe under Wine.
+json_part() { python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1]))[sys.argv[2]]))' "$@"; }
+run_preview 1 first-run-json "${preview[@]}" "$scenario/ipconfig_xen_vm.ini" --adapters "$scenario/adapters.ini" --json
+NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} "$e2e_root/scripts/wine-run.sh" \
+    "$e2e_root/build/win64/nubora.exe" preview --json "$scenario/ipconfig_xen_vm.ini" \
+    --adapters "$scenario/adapters.ini" >"$out/first-run-wine-json" || true
+for json in first-run-json first-run-wine-json; do
+    json_part "$out/$json" log | sed -E 's/^(start|end) time [0-9].*$/\1 time <time>/' >"$out/$json.log"
+    json_part "$out/$json" netsh >"$out/$json.netsh"
+    e2e_same "$json: the log" "$scenario/expected.log" "$out/$json.log"
+    e2e_same "$json: the netsh lines" "$scenario/expected.netsh" "$out/$json.netsh"
+done
 
 run_preview 1 missing "${preview[@]}" "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
 e2e_check "missing adapter: the record says so" grep -q -- '-- no adapter has this MAC' "$out/missing"
