@@ -2,7 +2,8 @@
 # Every machine of tests/scenarios (but those marked e2e=no) on the real
 # executable under Wine: a network namespace built from adapters.ini, the INI
 # file in c:\windows, one run, and its log block and netsh command lines held
-# to the same expected files the unit player uses. Each run also must exit with
+# to the same expected files the unit player uses, and what `nubora status`
+# tells of that block to the scenario's expected.status. Each run also must exit with
 # 0 without a crash, leave the earlier log bytes as they were, end its lines
 # with CR LF, reach the netsh.exe of its own width and run the post script, in
 # the 64-bit cmd.exe, exactly when it configured. Then the inputs that need
@@ -99,6 +100,9 @@ for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
     e2e_same "$name: log" "$folder/expected.log" "$out/block"
     tr -d '\r' <"$windir/netsh_calls.txt" >"$out/netsh"
     e2e_same "$name: netsh command lines" "$folder/expected.netsh" "$out/netsh"
+    "$e2e_root/build/linux/nubora" status --codepage 1252 "$out/raw" >"$out/status.raw" 2>&1 || true
+    e2e_normalize_log "$out/status.raw" >"$out/status"
+    e2e_same "$name: nubora status of the log" "$folder/expected.status" "$out/status"
     if [ "$(setting "$folder" netsh_ends_in_slice)" = 0 ]; then
         e2e_check "$name: waited about 30 s ($elapsed s)" test "$elapsed" -ge 29 -a "$elapsed" -le 50
     fi
