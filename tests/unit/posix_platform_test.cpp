@@ -45,8 +45,14 @@ TEST(PosixPlatform, ProcessesEndOrFailToStart) {
   ASSERT_TRUE(process);
   EXPECT_FALSE(process->WaitFor(10));
   line = L"c:\\no\\such.exe";
-  EXPECT_FALSE(launcher.StartHidden(&line[0], error));
-  EXPECT_EQ(error, 2u);
+  // posix_spawn reports a missing file itself or, where it forks first (as
+  // under valgrind), through a child that ends at once.
+  process = launcher.StartHidden(&line[0], error);
+  if (process) {
+    EXPECT_TRUE(process->WaitFor(5000));
+  } else {
+    EXPECT_EQ(error, 2u);
+  }
 }
 
 TEST(PosixPlatform, AdaptersListLoopbackWithItsPrefix) {
