@@ -3,6 +3,7 @@
 #ifndef _WIN32
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -77,7 +78,9 @@ TEST(PosixPlatform, SystemServicesAndFiles) {
   EXPECT_EQ(manager.OpenManager(2), nullptr);
   EXPECT_EQ(manager.LastError(), 120u);
 
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "nubora-posix-test";
+  // Its own folder per process: test runs may overlap on one machine.
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("nubora-posix-test-" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder);
   const std::wstring to = (folder / "copy").wstring();
   PosixExecutableFiles files;

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,6 +48,7 @@ std::string WriteTemp(const std::string& name, const std::string& bytes) {
 struct Case {
   std::string name, log, status, args;
 };
+void PrintTo(const Case& c, std::ostream* out) { *out << c.log; }
 
 // Every scenario that states its status, and every case of tests/data/status.
 std::vector<Case> Cases() {
