@@ -31,7 +31,7 @@ run() { # NAME COMMAND...: exit status 77 means the suite could not run
 run "unit tests (Linux)" ctest --preset linux
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
 run "sanitizers, fuzzing, valgrind" scripts/hardening.sh
-for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/preview.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "nubora/run_log.h"
 #include "platform/log_file.h"
-#include "preview/run_log.h"
 
 namespace {
 

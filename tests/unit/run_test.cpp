@@ -7,7 +7,7 @@
 
 #include "fakes.h"
 #include "netconfig/log.h"
-#include "preview/stand_ins.h"
+#include "nubora/stand_ins.h"
 #include "platform/probes.h"
 
 namespace nubora {

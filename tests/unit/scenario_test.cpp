@@ -11,8 +11,8 @@
 
 #include "fakes.h"
 #include "netconfig/run.h"
-#include "preview/adapters_file.h"
-#include "preview/stand_ins.h"
+#include "nubora/adapters_file.h"
+#include "nubora/stand_ins.h"
 #include "platform/probes.h"
 
 namespace nubora {

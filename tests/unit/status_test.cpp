@@ -1,6 +1,6 @@
 // nubora status on logs as the service writes them (CR LF, a real clock): what
 // it says of each case against its golden file, and a run cut at every line.
-#include "preview/status.h"
+#include "nubora/status.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "fakes.h"
+#include "nubora/run_log.h"
 #include "platform/log_file.h"
-#include "preview/run_log.h"
 
 namespace nubora {
 namespace {

@@ -1,4 +1,4 @@
-#include "preview/run_log.h"
+#include "nubora/run_log.h"
 
 #include <algorithm>
 #include <cstring>
@@ -543,6 +543,8 @@ const char* VerdictText(Verdict verdict) {
       return "partly configured";
     case Verdict::kNothingToConfigure:
       return "nothing to configure";
+    case Verdict::kNotConfigured:
+      return "not configured";
     case Verdict::kIncomplete:
       break;
   }

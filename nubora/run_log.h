@@ -61,7 +61,13 @@ struct RecordEntry {
 
 enum class ConfigFileState { kNotLogged, kMissing, kNoSections, kNoMemory, kRead };
 
-enum class Verdict { kConfigured, kPartlyConfigured, kNothingToConfigure, kIncomplete };
+enum class Verdict {
+  kConfigured,
+  kPartlyConfigured,
+  kNothingToConfigure,
+  kNotConfigured,
+  kIncomplete
+};
 
 struct LogLine {
   std::size_t number = 0;

@@ -1,4 +1,4 @@
-#include "preview/preview.h"
+#include "nubora/preview.h"
 
 #include <clocale>
 #include <cstdio>
@@ -14,9 +14,9 @@
 #include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
-#include "preview/adapters_file.h"
-#include "preview/stand_ins.h"
-#include "preview/status.h"
+#include "nubora/adapters_file.h"
+#include "nubora/stand_ins.h"
+#include "nubora/status.h"
 
 namespace nubora {
 namespace {

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
-#include "preview/preview.h"
-#include "preview/status.h"
+#include "nubora/preview.h"
+#include "nubora/status.h"
 
 namespace nubora {
 namespace {

@@ -1,4 +1,4 @@
-#include "preview/status.h"
+#include "nubora/status.h"
 
 #include <clocale>
 #include <cstdio>
@@ -6,9 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "netconfig/log.h"
+#include "nubora/run_log.h"
+#include "nubora/run_text.h"
 #include "platform/log_file.h"
 #include "platform/portable_ini.h"
-#include "preview/run_log.h"
 
 namespace nubora {
 namespace {
@@ -16,7 +17,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr int kUsage = 2;
-constexpr std::size_t kShownLength = 200;
 
 const wchar_t kHelp[] =
     L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
@@ -38,169 +38,6 @@ struct Options {
   bool json = false;
   unsigned codePage = 0;
 };
-
-// Control characters shown as '?', and a very long line cut, so that one
-// line of the output stays one line.
-std::wstring Shown(const std::wstring& text) {
-  std::wstring shown = text.substr(0, kShownLength);
-  for (wchar_t& c : shown) {
-    if (c < L' ' && c != L'\t') c = L'?';
-  }
-  if (text.size() > kShownLength) shown += L"...";
-  return shown;
-}
-
-std::wstring Number(std::size_t value) { return std::to_wstring(value); }
-
-std::wstring CommandText(const CommandOutcome& command) {
-  switch (command.end) {
-    case CommandEnd::kEnded:
-      return L"ended within " + Number(2 * (command.slices + 1)) + L" s";
-    case CommandEnd::kTimedOut:
-      return L"timed out after 30 s";
-    case CommandEnd::kCreateFailed:
-      return L"CreateProcess failed (" + std::to_wstring(command.error) + L")";
-    case CommandEnd::kTooLong:
-      return L"too long, not run";
-    case CommandEnd::kNotLogged:
-      break;
-  }
-  return L"no end logged";
-}
-
-const char* SectionText(SectionOutcome outcome) {
-  switch (outcome) {
-    case SectionOutcome::kStatic:
-      return "kept: static";
-    case SectionOutcome::kDhcp:
-      return "kept: DHCP";
-    case SectionOutcome::kDisabled:
-      return "skipped: disabled";
-    case SectionOutcome::kNoMac:
-      return "skipped: no MAC";
-    case SectionOutcome::kBadMac:
-      return "skipped: MAC shorter than 12 characters";
-    case SectionOutcome::kNoIp:
-      return "skipped: no IP";
-    case SectionOutcome::kNoMask:
-      return "skipped: no mask";
-    case SectionOutcome::kMaskTooLong:
-      return "skipped: mask too long";
-    case SectionOutcome::kGatewayTooLong:
-      return "skipped: gateway too long";
-    case SectionOutcome::kUnfinished:
-      break;
-  }
-  return "not finished in the log";
-}
-
-const char* ConfigFileText(ConfigFileState state) {
-  switch (state) {
-    case ConfigFileState::kMissing:
-      return "missing";
-    case ConfigFileState::kNoSections:
-      return "without sections";
-    case ConfigFileState::kNoMemory:
-      return "not read (no memory)";
-    case ConfigFileState::kRead:
-      return "read";
-    case ConfigFileState::kNotLogged:
-      break;
-  }
-  return "not logged";
-}
-
-const char* PartText(PartState state) {
-  if (state == PartState::kChanged) return "changed";
-  if (state == PartState::kUnchanged) return "not changed";
-  return "not logged";
-}
-
-std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
-
-void AddCommands(std::wstring& out, const PartOutcome& part) {
-  for (const CommandOutcome& command : part.commands) {
-    out += L"      " + CommandText(command) + L": " + Shown(command.line) + L"\n";
-  }
-  if (part.state == PartState::kChanged && part.commands.size() < part.expected) {
-    out += L"      " + Number(part.expected - part.commands.size()) +
-           L" more command(s) not in the log\n";
-  }
-}
-
-std::wstring RecordText(const RecordEntry& record) {
-  std::wstring out = L"  [" + Shown(record.section) + L"] " + record.mac +
-                     (record.dhcp ? L" DHCP: " : L" static: ");
-  if (record.foundPass == 0) {
-    return out + L"never found (missing in " + Number(record.missedPasses) +
-           (record.missedPasses == 1 ? L" pass)\n" : L" passes)\n");
-  }
-  out +=
-      L"found as \"" + Shown(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
-  if (record.nameTooLong) return out + L"    name too long, not configured\n";
-  if (record.dhcp) {
-    if (record.address.commands.empty()) return out + L"    DHCP: not logged\n";
-    for (const CommandOutcome& command : record.address.commands) {
-      out += L"    DHCP: " + CommandText(command) + L": " + Shown(command.line) + L"\n";
-    }
-    return out;
-  }
-  out += L"    address: " + Wide(PartText(record.address.state)) + L"\n";
-  AddCommands(out, record.address);
-  if (record.dns.expected == 0) return out + L"    DNS: none in the file\n";
-  out += L"    DNS: " + Wide(PartText(record.dns.state)) + L"\n";
-  AddCommands(out, record.dns);
-  return out;
-}
-
-void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine>& lines,
-              std::size_t count) {
-  for (const LogLine& line : lines) {
-    out += label + Number(line.number) + L": " + Shown(line.text) + L"\n";
-  }
-  if (count > lines.size()) out += L"and " + Number(count - lines.size()) + L" more such lines\n";
-}
-
-std::wstring RunText(const RunStatus& run) {
-  std::wstring out = L"start time " + run.startTime + L"\n";
-  if (!run.endTime.empty()) {
-    out += L"end time " + run.endTime + L"\n";
-  } else {
-    out += run.ended ? L"no end time: the run stopped with nothing to configure\n"
-                     : L"no end time: incomplete\n";
-  }
-  out += L"verdict: " + Wide(VerdictText(run.verdict)) + L"\n";
-  out += L"configuration file: " + Wide(ConfigFileText(run.configFile)) + L"\n";
-  for (const SectionEntry& section : run.sections) {
-    out += L"  [" + Shown(section.name) + L"] " + Wide(SectionText(section.outcome)) + L"\n";
-  }
-  if (run.passes > 0) {
-    out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
-    if (run.passes > 1) out += L" (" + Number(run.passes - 1) + L" retries after 30 s)";
-    if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
-    if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";
-    out += L"\n";
-    for (const RecordEntry& record : run.records) out += RecordText(record);
-  }
-  if (run.postScriptLogged) {
-    out += L"post script: " + CommandText(run.postScript) + L"\n";
-  } else {
-    out += run.verdict == Verdict::kIncomplete ? L"post script: not reached\n"
-                                               : L"post script: not run\n";
-  }
-  for (std::size_t line : run.stopRequests)
-    out += L"stop requested at line " + Number(line) + L"\n";
-  if (run.verdict == Verdict::kIncomplete) {
-    out += L"the log stops after line " + Number(run.reached.number) + L": " +
-           Shown(run.reached.text) + L"\n";
-  }
-  if (run.cutShort.number != 0) {
-    out += L"line " + Number(run.cutShort.number) + L" is cut short: " + Shown(run.cutShort.text) +
-           L"\n";
-  }
-  AddLines(out, L"unrecognised line ", run.unrecognised, run.unrecognisedCount);
-  return out;
-}
 
 // 2016-3-5, 9:14: 7 as 2016-03-05T09:14:07.
 Json IsoTime(const std::wstring& clock) {

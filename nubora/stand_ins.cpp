@@ -1,4 +1,4 @@
-#include "preview/stand_ins.h"
+#include "nubora/stand_ins.h"
 
 namespace nubora {
 namespace {

@@ -1,4 +1,4 @@
-#include "preview/adapters_file.h"
+#include "nubora/adapters_file.h"
 
 #include <cwchar>
 #include <cwctype>

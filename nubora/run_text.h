@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "nubora/run_log.h"
+
+namespace nubora {
+
+// A run as plain text, one line per fact, as `nubora status` prints it and
+// `nubora report` sends it on.
+std::wstring RunText(const RunStatus& run);
+
+// The words for each part of a run, shared by the text and the JSON.
+const char* SectionText(SectionOutcome outcome);
+const char* ConfigFileText(ConfigFileState state);
+const char* PartText(PartState state);
+std::wstring CommandText(const CommandOutcome& command);
+
+// Control characters shown as '?' and a very long line cut, so that one line
+// of the output stays one line.
+std::wstring Shown(const std::wstring& text);
+std::wstring Number(std::size_t value);
+std::wstring Wide(const char* text);
+
+// Each line as LABEL N: TEXT, then how many more there were than shown.
+void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine>& lines,
+              std::size_t count);
+
+}  // namespace nubora
