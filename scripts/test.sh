@@ -28,8 +28,10 @@ run() { # NAME COMMAND...: exit status 77 means the suite could not run
     fi
 }
 
-# The native checks need no Wine and the Wine suites leave a core idle most
-# of the time: the two go side by side, the checks' output shown at the end.
+# The native checks need no Wine and the x86-64 Wine suites leave a core idle
+# most of the time: the two go side by side, the checks' output shown when
+# they end. The 32-bit suites, whose emulated processes are slow enough to
+# come near their 2 s slices, run alone.
 hardening_log=$(mktemp)
 scripts/hardening.sh >"$hardening_log" 2>&1 &
 hardening_pid=$!
@@ -40,11 +42,6 @@ for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
 
-# The shipped 32-bit executable, as a WOW64 process (tests/e2e/wow64.sh).
-for suite in tests/e2e/scenarios.sh tests/e2e/service.sh; do
-    run "$suite (32-bit build)" env NUBORA_ARCH=i686 bash "$suite"
-done
-
 hardening_result() {
     local rc=0
     wait "$hardening_pid" || rc=$?
@@ -53,6 +50,11 @@ hardening_result() {
     return "$rc"
 }
 run "sanitizers, fuzzing, valgrind" hardening_result
+
+# The shipped 32-bit executable, as a WOW64 process (tests/e2e/wow64.sh).
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh; do
+    run "$suite (32-bit build)" env NUBORA_ARCH=i686 bash "$suite"
+done
 
 [ ${#not_run[@]} -eq 0 ] || printf 'not run: %s\n' "${not_run[@]}"
 echo "suites: $passed passed, $failed failed, ${#not_run[@]} skipped"
