@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace nubora {
 
 // nubora preview FILE.ini [--adapters ADAPTERS.ini|host]
@@ -7,5 +10,9 @@ namespace nubora {
 // every enabled section yields a record and (with --adapters) every record
 // finds its adapter, 1 otherwise, 2 for a usage error or unreadable input.
 int PreviewMain(int argc, wchar_t** argv);
+
+// The same on arguments after the verb, with what it would print: `out` in
+// the locale's code page (JSON in UTF-8), and `err` for messages.
+int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 
 }  // namespace nubora
