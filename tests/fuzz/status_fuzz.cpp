@@ -34,8 +34,8 @@ std::size_t StartLines(const std::string& bytes) {
   static const std::regex start(
       "start time [0-9]+-[0-9]+-[0-9]+,[ 0-9][0-9]:[ 0-9][0-9]:[ 0-9][0-9]\r?$");
   static const std::regex cut(
-      "start time( ([0-9]+(-([0-9]+(-([0-9]+(,([ 0-9]([0-9](:([ 0-9]([0-9](:([ 0-9]([0-9])?)?)?)?)"
-      "?)?)?)?)?)?)?)?)?)?)?)?\r?$");
+      "start time( ([0-9]+(-([0-9]+(-([0-9]+(,([ 0-9]([0-9](:([ 0-9]([0-9](:([ 0-9]([0-9])?)?)?)?)?)"
+      "?)?)?)?)?)?)?)?)?)?\r?$");
   std::size_t count = 0;
   for (std::size_t at = 0; at <= bytes.size();) {
     std::size_t end = bytes.find('\n', at);
