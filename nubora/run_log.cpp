@@ -683,13 +683,20 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
 
+// A read buffer no larger than what there is to read: a short log costs no
+// megabyte.
+std::vector<char> ReadBuffer(std::uint64_t bytes) {
+  return std::vector<char>(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, bytes)) + 1);
+}
+
 // The number of the line that holds byte `offset`: one linear pass over what
 // lies before it.
 std::size_t LineAt(const SharedReadFile& file, std::uint64_t offset) {
-  std::vector<char> buffer(kChunk);
+  std::vector<char> buffer = ReadBuffer(offset);
   std::size_t lines = 1;
   for (std::uint64_t at = 0; at < offset;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - at));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - at));
     const std::size_t got = file.ReadAt(at, buffer.data(), want);
     if (got == 0) break;
     for (std::size_t i = 0; i < got; ++i) lines += buffer[i] == '\n';
@@ -834,9 +841,9 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
     ++line;
     return true;
   };
-  std::vector<char> buffer(kChunk);
+  std::vector<char> buffer = ReadBuffer(file.Size());
   for (std::uint64_t at = 0;;) {
-    const std::size_t got = file.ReadAt(at, buffer.data(), kChunk);
+    const std::size_t got = file.ReadAt(at, buffer.data(), buffer.size());
     if (got == 0) break;
     at += got;
     for (std::size_t i = 0; i < got;) {
