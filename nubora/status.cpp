@@ -31,7 +31,7 @@ const wchar_t kHelp[] =
     L"  --codepage N  the ANSI code page the log was written in (default: the\n"
     L"            system's on Windows, 1252 elsewhere)\n"
     L"  exit code: 0 configured or nothing to configure, 1 partly configured,\n"
-    L"  incomplete or no run, 2 usage error or unreadable log\n";
+    L"  not configured, incomplete or no run, 2 usage error or unreadable log\n";
 
 struct Options {
   std::wstring log;
