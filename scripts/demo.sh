@@ -3,7 +3,8 @@
 # in a throwaway network namespace whose adapters carry the example's MACs.
 # Prints the log it wrote and the netsh command lines it issued, for a first
 # run (which configures) and a second run once the namespace matches the INI
-# file (which changes nothing but the DHCP adapter's one command).
+# file (which changes nothing but the DHCP adapter's one command); then what
+# nubora status tells of the last run in that log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
