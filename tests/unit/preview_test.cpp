@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 #include <vector>
@@ -62,6 +63,17 @@ TEST_P(PreviewOfScenario, TellsWhatTheFolderExpects) {
             std::regex_replace(Part(out, "----- log"), clock, "$1$2 time <time>"));
   EXPECT_EQ(testing::ReadFile((folder / "expected.netsh").string()),
             Part(out, "----- netsh command lines"));
+  // The JSON holds the same run, line by line, and the exit code.
+  const int code =
+      PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini"), L"--json"}, out, err);
+  const nlohmann::json json = nlohmann::json::parse(out);
+  std::string log, netsh;
+  for (const auto& line : json["log"]) log += line.get<std::string>() + "\n";
+  for (const auto& line : json["netsh"]) netsh += line.get<std::string>() + "\n";
+  EXPECT_EQ(testing::ReadFile((folder / "expected.log").string()),
+            std::regex_replace(log, clock, "$1$2 time <time>"));
+  EXPECT_EQ(testing::ReadFile((folder / "expected.netsh").string()), netsh);
+  EXPECT_EQ(json["exit_code"], code);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, PreviewOfScenario, ::testing::ValuesIn(Folders()),
