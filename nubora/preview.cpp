@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -11,12 +12,12 @@
 #include "netconfig/config_file.h"
 #include "netconfig/log.h"
 #include "netconfig/run.h"
-#include "platform/log_file.h"
-#include "platform/platform.h"
-#include "platform/probes.h"
 #include "nubora/adapters_file.h"
 #include "nubora/stand_ins.h"
 #include "nubora/status.h"
+#include "platform/log_file.h"
+#include "platform/platform.h"
+#include "platform/probes.h"
 
 namespace nubora {
 namespace {
@@ -27,15 +28,13 @@ constexpr int kUsage = 2;
 
 using Json = nlohmann::ordered_json;
 
-int Usage(const wchar_t* message) {
-  if (message != nullptr) std::fwprintf(stderr, L"nubora preview: %ls\n", message);
-  std::fwprintf(stderr,
-                L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
-                L"  Shows which sections of FILE.ini become records and why the others do "
-                L"not;\n"
-                L"  with --adapters, also the log a run would write and its netsh command "
-                L"lines;\n"
-                L"  with --json, the same as one JSON document.\n");
+int Usage(const std::wstring& message, std::string& err) {
+  if (!message.empty()) err += ToMultibyte(L"nubora preview: " + message + L"\n");
+  err += ToMultibyte(
+      L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
+      L"  Shows which sections of FILE.ini become records and why the others do not;\n"
+      L"  with --adapters, also the log a run would write and its netsh command lines;\n"
+      L"  with --json, the same as one JSON document.\n");
   return kUsage;
 }
 
@@ -126,13 +125,26 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
   shown.Add(L"records:\n");
   Json kept = Json::array();
   std::size_t number = 0;
+  std::vector<std::size_t> keptSections;  // the verdict of each record
   for (std::size_t v = 0, r = 0; v < verdicts.size(); ++v) {
     if (!verdicts[v].kept) continue;
     const AdapterConfig& record = (*records)[r++];
+    keptSections.push_back(v);
     ++number;
     std::wstring line =
         L"  " + std::to_wstring(number) + L". " + verdicts[v].section + L": " + Describe(record);
     Json entry = RecordJson(number, verdicts[v].section, record);
+    // The run matches both to one adapter and compares the second with the
+    // adapter as it was before the first one's commands.
+    entry["same_mac_as"] = nullptr;
+    for (std::size_t earlier = 0; earlier + 1 < number; ++earlier) {
+      if (std::memcmp((*records)[earlier].mac, record.mac, kMacLength) != 0) continue;
+      const std::wstring& first = verdicts[keptSections[earlier]].section;
+      line += L" -- same adapter as [" + first + L"]";
+      entry["same_mac_as"] = Utf8(first);
+      shown.result = kSomethingUnused;
+      break;
+    }
     if (adapters != nullptr) {
       const bool found = HasAdapter(*adapters, record);
       entry["adapter_found"] = found;
@@ -147,7 +159,14 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
   if (number == 0) {
     shown.Add(
         L"  (none: a run would stop with \"config file error , no configure information\")\n");
-    shown.result = kSomethingUnused;
+    // Nothing was asked where every section is disabled.
+    bool allDisabled = !verdicts.empty();
+    for (const SectionVerdict& verdict : verdicts) allDisabled = allDisabled && verdict.disabled;
+    if (allDisabled) {
+      shown.Add(L"nothing to configure: every section is disabled\n");
+    } else {
+      shown.result = kSomethingUnused;
+    }
   }
   shown.json["sections"] = sections;
   shown.json["records"] = kept;
@@ -222,33 +241,32 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
 
 }  // namespace
 
-int PreviewMain(int argc, wchar_t** argv) {
+int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
   std::wstring file, adaptersArg;
   bool withAdapters = false, json = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring arg = argv[i];
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
     if (arg == L"--adapters") {
-      if (i + 1 >= argc) return Usage(L"--adapters needs a file or 'host'");
+      if (i + 1 >= args.size()) return Usage(L"--adapters needs a file or 'host'", err);
       withAdapters = true;
-      adaptersArg = argv[++i];
+      adaptersArg = args[++i];
     } else if (arg == L"--json") {
       json = true;
     } else if (arg == L"-h" || arg == L"--help") {
-      return Usage(nullptr);
+      return Usage(L"", err);
     } else if (!arg.empty() && arg[0] == L'-') {
-      return Usage((L"unknown option " + arg).c_str());
+      return Usage(L"unknown option " + arg, err);
     } else if (file.empty()) {
       file = arg;
     } else {
-      return Usage(L"one INI file at a time");
+      return Usage(L"one INI file at a time", err);
     }
   }
-  if (file.empty()) return Usage(L"no INI file given");
+  if (file.empty()) return Usage(L"no INI file given", err);
 
-  std::setlocale(LC_ALL, "");
   InitPlatformProbes();
   IniFiles& ini = *CurrentPlatform().ini;
-  if (!ini.Exists(file.c_str())) return Usage((L"no file at " + file).c_str());
+  if (!ini.Exists(file.c_str())) return Usage(L"no file at " + file, err);
 
   std::vector<AdapterInfo> adapters;
   if (withAdapters) {
@@ -256,12 +274,12 @@ int PreviewMain(int argc, wchar_t** argv) {
     if (adaptersArg == L"host") {
       const unsigned long failed = CurrentPlatform().adapters->Enumerate(adapters);
       if (failed != 0) {
-        return Usage((L"the adapters of this machine cannot be listed (error " +
-                      std::to_wstring(failed) + L")")
-                         .c_str());
+        return Usage(L"the adapters of this machine cannot be listed (error " +
+                         std::to_wstring(failed) + L")",
+                     err);
       }
     } else if (!LoadAdaptersFile(adaptersArg, adapters, error)) {
-      return Usage(error.c_str());
+      return Usage(error, err);
     }
   }
 
@@ -270,11 +288,18 @@ int PreviewMain(int argc, wchar_t** argv) {
   ExplainSections(file, withAdapters ? &adapters : nullptr, shown);
   if (withAdapters) ShowRun(adapters, ini, file, shown);
   shown.json["exit_code"] = shown.result;
-  const std::string out =
-      json ? shown.json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n" : shown.text;
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fflush(stdout);
+  out = json ? shown.json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n" : shown.text;
   return shown.result;
+}
+
+int PreviewMain(int argc, wchar_t** argv) {
+  std::setlocale(LC_ALL, "");
+  std::string out, err;
+  const int result = PreviewCommand(std::vector<std::wstring>(argv + 1, argv + argc), out, err);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fwrite(err.data(), 1, err.size(), stderr);
+  std::fflush(stdout);
+  return result;
 }
 
 }  // namespace nubora

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "netconfig/config_file.h"
@@ -26,19 +27,25 @@ bool Starts(const std::wstring& line, const wchar_t* prefix, std::wstring* rest 
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-// "%d-%d-%d,%2d:%2d:%2d" as the run writes it, from `at` to `end`.
+// "%d-%d-%d,%2d:%2d:%2d" as the run writes it, from `at` to `end`; with
+// `prefix`, also any beginning of one (a start line cut by a power loss).
 template <typename Char>
-bool IsClock(const Char* at, const Char* end) {
+bool IsClock(const Char* at, const Char* end, bool prefix = false) {
   for (int field = 0; field < 3; ++field) {
     const Char* digits = at;
     while (at < end && IsDigit(*at)) ++at;
-    if (at == digits || at >= end || *at != (field < 2 ? '-' : ',')) return false;
+    if (at == end) return prefix;
+    if (at == digits || *at != (field < 2 ? '-' : ',')) return false;
     ++at;
   }
   for (int field = 0; field < 3; ++field) {
-    if (end - at < 2 || !(at[0] == ' ' || IsDigit(at[0])) || !IsDigit(at[1])) return false;
-    at += 2;
-    if (field < 2 && (at >= end || *at++ != ':')) return false;
+    for (int digit = 0; digit < 2; ++digit, ++at) {
+      if (at == end) return prefix;
+      if (!IsDigit(*at) && !(digit == 0 && *at == ' ')) return false;
+    }
+    if (field == 2) break;
+    if (at == end) return prefix;
+    if (*at++ != ':') return false;
   }
   return at == end;
 }
@@ -55,6 +62,12 @@ std::wstring MacText(const std::wstring& text) {
   std::swprintf(out, 32, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
                 mac[5]);
   return out;
+}
+
+// A record the run hands to the apply stage: found, under a name that fits
+// and is not empty (the run passes over a nameless one without a line).
+bool Applied(const RecordEntry& record) {
+  return record.foundPass > 0 && !record.nameTooLong && !record.connection.empty();
 }
 
 enum class Stage {
@@ -94,15 +107,24 @@ class RunParser {
     run_.startTime = clock;
   }
 
-  void Feed(const std::wstring& line, std::size_t number) {
-    run_.reached = {number, line};
+  // True when the line is one this run writes next.
+  bool Try(const std::wstring& line, std::size_t number) {
     if (line == L"some one try to stop our service, entering stop pending state") {
       run_.stopRequests.push_back(number);
     } else if (!Accept(line)) {
-      if (run_.unrecognised.size() < kMaxKeptLines) run_.unrecognised.push_back({number, line});
-      ++run_.unrecognisedCount;
+      return false;
     }
+    run_.reached = {number, line};
+    return true;
   }
+
+  void Unrecognised(const std::wstring& line, std::size_t number) {
+    run_.reached = {number, line};
+    if (run_.unrecognised.size() < kMaxKeptLines) run_.unrecognised.push_back({number, line});
+    ++run_.unrecognisedCount;
+  }
+
+  RunStatus& Run() { return run_; }
 
   RunStatus Finish(const LogLine& cutShort) {
     run_.cutShort = cutShort;
@@ -202,6 +224,9 @@ class RunParser {
       record.dhcp = outcome == SectionOutcome::kDhcp;
       record.address.expected = record.dhcp ? 1 : ipItems_;
       record.dns.expected = record.dhcp ? 0 : dnsItems_;
+      for (std::size_t i = 0; i < run_.records.size() && record.sameMacAs == 0; ++i) {
+        if (run_.records[i].mac == record.mac) record.sameMacAs = i + 1;
+      }
       run_.records.push_back(record);
     }
     stage_ = Stage::kReading;
@@ -233,7 +258,11 @@ class RunParser {
       case Step::kMacAddr:
         if (line == L"dhcp enabled") return Then(Step::kName, SectionOutcome::kDhcp);
         if (line == L"dhcp disabled") return Then(Step::kDhcpDisabled);
-        if (line == name) return Close(SectionOutcome::kBadMac);
+        // A MAC too short to parse, or DHCP and IP both empty: the same
+        // lines, but only a MAC of fewer than 12 characters is refused.
+        if (line == name) {
+          return Close(macText_.size() < 12 ? SectionOutcome::kBadMac : SectionOutcome::kNoIp);
+        }
         return Ip(line);
       case Step::kDhcpDisabled:
         if (line == name) return Close(SectionOutcome::kNoIp);
@@ -349,7 +378,7 @@ class RunParser {
     if (run_.enumerationFailed) return nullptr;
     for (; applied_ < run_.records.size(); ++applied_) {
       RecordEntry& record = run_.records[applied_];
-      if (record.foundPass == 0 || record.nameTooLong) continue;
+      if (!Applied(record)) continue;
       const PartOutcome& address = record.address;
       const PartOutcome& dns = record.dns;
       const bool addressDone =
@@ -438,6 +467,10 @@ class RunParser {
     return true;
   }
 
+  static bool Kept(const SectionEntry& section) {
+    return section.outcome == SectionOutcome::kStatic || section.outcome == SectionOutcome::kDhcp;
+  }
+
   static bool PartEnded(const PartOutcome& part) {
     if (part.state == PartState::kUnchanged) return true;
     if (part.state == PartState::kNotLogged) return part.expected == 0;
@@ -450,15 +483,29 @@ class RunParser {
 
   Verdict Judge() const {
     if (!run_.ended) return Verdict::kIncomplete;
-    const bool understood = run_.unrecognisedCount == 0;
+    const bool understood = run_.unrecognisedCount == 0 && run_.cutShort.number == 0 &&
+                            run_.brokenOffAt == 0 && run_.earlierRunAt == 0;
+    bool everyEnabledKept = true;
+    for (const SectionEntry& section : run_.sections) {
+      everyEnabledKept =
+          everyEnabledKept && (Kept(section) || section.outcome == SectionOutcome::kDisabled);
+    }
     if (!run_.configureEnd) {
+      // Nothing was asked only where the file is missing or all of it disabled.
+      const bool nothingAsked = run_.configFile == ConfigFileState::kMissing ||
+                                (run_.configFile == ConfigFileState::kRead && everyEnabledKept);
+      if (!nothingAsked) return Verdict::kNotConfigured;
       return understood ? Verdict::kNothingToConfigure : Verdict::kPartlyConfigured;
     }
-    bool all = understood && !run_.enumerationFailed && run_.postScript.end == CommandEnd::kEnded;
+    bool reached = false;
+    bool all = understood && everyEnabledKept && !run_.enumerationFailed &&
+               run_.postScript.end == CommandEnd::kEnded;
     for (const RecordEntry& record : run_.records) {
-      all = all && record.foundPass > 0 && !record.nameTooLong && PartEnded(record.address) &&
+      reached = reached || (Applied(record) && !run_.enumerationFailed);
+      all = all && Applied(record) && record.sameMacAs == 0 && PartEnded(record.address) &&
             PartEnded(record.dns);
     }
+    if (!reached) return Verdict::kNotConfigured;
     return all ? Verdict::kConfigured : Verdict::kPartlyConfigured;
   }
 
@@ -473,33 +520,93 @@ class RunParser {
   CommandOutcome* pending_ = nullptr;
 };
 
+// Feeds a block's lines to its parser. A line the parser refuses goes to
+// `earlier`, a run broken off before this block, when it takes it: the
+// number of lines it took.
+std::size_t Replay(RunParser& parser, const std::vector<BlockLine>& lines, std::size_t firstLine,
+                   RunParser* earlier, LogLine& cutShort) {
+  std::size_t taken = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::wstring& text = lines[i].text;
+    const std::size_t number = firstLine + i;
+    if (i == 0) {
+      std::wstring clock;
+      Starts(text, L"start time ", &clock);
+      parser.Start(text, clock, number);
+    }
+    if (!lines[i].whole) {
+      cutShort = {number, text};
+    } else if (i > 0 && !parser.Try(text, number)) {
+      if (earlier != nullptr && earlier->Try(text, number)) {
+        ++taken;
+      } else {
+        parser.Unrecognised(text, number);
+      }
+    }
+  }
+  return taken;
+}
+
+// One run's lines as the file holds them, and what they tell on their own.
+struct Block {
+  std::vector<BlockLine> lines;
+  std::size_t firstLine = 0;
+  RunStatus alone;
+  bool brokenOff = false;  // no end and no cut line: a start line broke it off
+  bool hasUnrecognised = false;
+};
+
+Block MakeBlock(const std::string& bytes, std::size_t firstLine, unsigned codePage) {
+  Block block;
+  block.lines = SplitBlock(bytes, codePage);
+  block.firstLine = firstLine;
+  block.alone = ParseRun(block.lines, firstLine);
+  block.brokenOff = !block.alone.ended && block.alone.cutShort.number == 0;
+  block.hasUnrecognised = block.alone.unrecognisedCount > 0;
+  return block;
+}
+
+// A run with its neighbours: where a run was broken off by the next start
+// line and lines that only it could have written follow in the next block,
+// two runs wrote at once, and each line goes to the run that takes it.
+RunStatus Tell(const Block* before, Block& block, const Block* after) {
+  const bool fromBefore = before != nullptr && before->brokenOff && block.hasUnrecognised;
+  const bool intoAfter = after != nullptr && block.brokenOff && after->hasUnrecognised;
+  if (!fromBefore && !intoAfter) return std::move(block.alone);
+  RunParser self(block.firstLine), earlier(0), later(0);
+  LogLine cutShort, ignored;
+  if (fromBefore) Replay(earlier, before->lines, before->firstLine, nullptr, ignored);
+  if (Replay(self, block.lines, block.firstLine, fromBefore ? &earlier : nullptr, cutShort) > 0) {
+    self.Run().earlierRunAt = before->firstLine;
+  }
+  if (intoAfter && Replay(later, after->lines, after->firstLine, &self, ignored) > 0) {
+    self.Run().brokenOffAt = after->firstLine;
+  }
+  return self.Finish(cutShort);
+}
+
 }  // namespace
 
 RunStatus ParseRun(const std::vector<BlockLine>& lines, std::size_t firstLine) {
   RunParser parser(firstLine);
-  std::wstring clock;
   LogLine cutShort;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::size_t number = firstLine + i;
-    if (!lines[i].whole) {
-      cutShort = {number, lines[i].text};
-    } else if (i == 0 && ClockLine(lines[i].text, L"start time ", clock)) {
-      parser.Start(lines[i].text, clock, number);
-    } else {
-      parser.Feed(lines[i].text, number);
-    }
-  }
+  Replay(parser, lines, firstLine, nullptr, cutShort);
   return parser.Finish(cutShort);
 }
 
-std::size_t FindStartLine(const std::string& bytes, std::size_t begin, std::size_t end) {
+std::size_t FindStartLine(const std::string& bytes, std::size_t begin, std::size_t end,
+                          bool lastLine) {
   if (end > begin && bytes[end - 1] == '\r') --end;
-  static const char kStart[] = "start time ";
+  static const char kStart[] = "start time";
   const char* const last = bytes.data() + end;
   for (const char* at = bytes.data() + begin;; ++at) {
     at = std::search(at, last, kStart, kStart + sizeof kStart - 1);
     if (at == last) return std::string::npos;
-    if (IsClock(at + sizeof kStart - 1, last)) return static_cast<std::size_t>(at - bytes.data());
+    const char* clock = at + sizeof kStart - 1;
+    const bool cut = lastLine && clock == last;
+    if (cut || (clock < last && *clock == ' ' && IsClock(clock + 1, last, lastLine))) {
+      return static_cast<std::size_t>(at - bytes.data());
+    }
   }
 }
 
@@ -521,8 +628,8 @@ std::vector<BlockLine> SplitBlock(const std::string& bytes, unsigned codePage) {
 }
 
 bool NeedsLineNumbers(const RunStatus& run) {
-  return run.unrecognisedCount > 0 || !run.stopRequests.empty() ||
-         run.verdict == Verdict::kIncomplete;
+  return run.unrecognisedCount > 0 || !run.stopRequests.empty() || run.cutShort.number != 0 ||
+         run.brokenOffAt != 0 || run.earlierRunAt != 0 || run.verdict == Verdict::kIncomplete;
 }
 
 void NumberLines(RunStatus& run, std::size_t firstLine) {
@@ -530,6 +637,9 @@ void NumberLines(RunStatus& run, std::size_t firstLine) {
   run.firstLine = firstLine;
   for (LogLine* line : {&run.reached, &run.cutShort}) {
     if (line->number != 0) line->number += shift;
+  }
+  for (std::size_t* number : {&run.brokenOffAt, &run.earlierRunAt}) {
+    if (*number != 0) *number += shift;
   }
   for (LogLine& line : run.unrecognised) line.number += shift;
   for (std::size_t& number : run.stopRequests) number += shift;
@@ -551,6 +661,20 @@ const char* VerdictText(Verdict verdict) {
   return "incomplete";
 }
 
+const char* NotConfiguredReason(const RunStatus& run) {
+  if (run.verdict != Verdict::kNotConfigured) return "";
+  if (run.configFile == ConfigFileState::kNoSections) {
+    return "the file holds no section that could be read (empty, no section, or unreadable)";
+  }
+  if (run.configFile == ConfigFileState::kNoMemory) return "the service had no memory to read it";
+  if (!run.configureEnd) return "every enabled section of the file was dropped";
+  if (run.enumerationFailed) return "the adapters could not be listed";
+  for (const RecordEntry& record : run.records) {
+    if (record.foundPass > 0) return "no record found an adapter it could configure";
+  }
+  return "no record found its adapter";
+}
+
 int VerdictExitCode(Verdict verdict) {
   return verdict == Verdict::kConfigured || verdict == Verdict::kNothingToConfigure ? 0 : 1;
 }
@@ -559,17 +683,20 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
 
-RunStatus ParseBlock(const std::string& bytes, std::size_t firstLine, unsigned codePage) {
-  return ParseRun(SplitBlock(bytes, codePage), firstLine);
+// A read buffer no larger than what there is to read: a short log costs no
+// megabyte.
+std::vector<char> ReadBuffer(std::uint64_t bytes) {
+  return std::vector<char>(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, bytes)) + 1);
 }
 
 // The number of the line that holds byte `offset`: one linear pass over what
 // lies before it.
 std::size_t LineAt(const SharedReadFile& file, std::uint64_t offset) {
-  std::vector<char> buffer(kChunk);
+  std::vector<char> buffer = ReadBuffer(offset);
   std::size_t lines = 1;
   for (std::uint64_t at = 0; at < offset;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - at));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - at));
     const std::size_t got = file.ReadAt(at, buffer.data(), want);
     if (got == 0) break;
     for (std::size_t i = 0; i < got; ++i) lines += buffer[i] == '\n';
@@ -578,48 +705,96 @@ std::size_t LineAt(const SharedReadFile& file, std::uint64_t offset) {
   return lines;
 }
 
+// The start lines of a log, found from its end backwards. It reads in chunks
+// that double, so that a block of any length costs one pass over itself:
+// `tail_` holds the bytes [base_, size).
+class BackwardStarts {
+ public:
+  BackwardStarts(const SharedReadFile& file, std::uint64_t size) : file_(file), base_(size) {}
+
+  // The offset of the next start line further back; false when there is none.
+  bool Next(std::uint64_t& offset) {
+    while (!done_) {
+      const std::size_t end = tail_.size() - lineEnd_;
+      const std::size_t newline = end == 0 ? std::string::npos : tail_.rfind('\n', end - 1);
+      if (newline == std::string::npos && base_ > 0) {
+        if (!ReadChunk()) return false;
+        continue;  // its beginning is further back
+      }
+      const std::size_t begin = newline == std::string::npos ? 0 : newline + 1;
+      const std::size_t start = FindStartLine(tail_, begin, end, lineEnd_ == 0);
+      if (newline == std::string::npos) {
+        done_ = true;
+      } else {
+        lineEnd_ = tail_.size() - newline;
+      }
+      if (start != std::string::npos) {
+        offset = base_ + start;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string Bytes(std::uint64_t from, std::uint64_t to) const {
+    return tail_.substr(static_cast<std::size_t>(from - base_),
+                        static_cast<std::size_t>(to - from));
+  }
+
+ private:
+  bool ReadChunk() {
+    const std::size_t chunk = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::max<std::size_t>(4096, tail_.size()), base_));
+    std::string bytes(chunk, '\0');
+    if (file_.ReadAt(base_ - chunk, &bytes[0], chunk) != chunk) return false;
+    base_ -= chunk;
+    tail_.insert(0, bytes);
+    return true;
+  }
+
+  const SharedReadFile& file_;
+  std::uint64_t base_;
+  std::string tail_;
+  std::size_t lineEnd_ = 0;  // end of the next line to examine, from the end of `tail_`
+  bool done_ = false;
+};
+
 }  // namespace
 
 bool ReadRunFromEnd(const SharedReadFile& file, std::size_t fromEnd, unsigned codePage,
                     RunStatus& run) {
-  // Reads backwards in chunks that double, so that a block of any length
-  // costs one pass over itself: `tail` holds the bytes [base, size).
   const std::uint64_t size = file.Size();
-  std::uint64_t base = size;
-  std::string tail;
-  std::size_t seen = 0;
-  std::uint64_t blockEnd = size;
-  std::size_t lineEnd = 0;  // end of the next line to examine, from the end of `tail`
-  for (;;) {
-    const std::size_t chunk = static_cast<std::size_t>(
-        std::min<std::uint64_t>(std::max<std::size_t>(4096, tail.size()), base));
-    std::string bytes(chunk, '\0');
-    const std::size_t got = chunk == 0 ? 0 : file.ReadAt(base - chunk, &bytes[0], chunk);
-    if (got != chunk) return false;
-    base -= chunk;
-    tail.insert(0, bytes);
-    for (;;) {
-      const std::size_t end = tail.size() - lineEnd;
-      const std::size_t newline = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
-      if (newline == std::string::npos && base > 0) break;  // its beginning is further back
-      const std::size_t begin = newline == std::string::npos ? 0 : newline + 1;
-      const std::size_t start = FindStartLine(tail, begin, end);
-      if (start != std::string::npos && ++seen == fromEnd) {
-        const std::uint64_t offset = base + start;
-        run = ParseBlock(tail.substr(start, static_cast<std::size_t>(blockEnd - offset)), 1,
-                         codePage);
-        if (NeedsLineNumbers(run)) {
-          NumberLines(run, LineAt(file, offset));
-        } else if (offset > 0) {
-          run.firstLine = 0;  // not counted: nothing is told by its number
-        }
-        return true;
-      }
-      if (start != std::string::npos) blockEnd = base + start;
-      if (newline == std::string::npos) return false;
-      lineEnd = tail.size() - newline;
-    }
+  BackwardStarts starts(file, size);
+  std::uint64_t offset = 0, blockEnd = size, afterEnd = size;
+  for (std::size_t seen = 0; seen < fromEnd; ++seen) {
+    if (seen > 0) afterEnd = blockEnd, blockEnd = offset;
+    if (!starts.Next(offset)) return false;
   }
+  // Its neighbours are read only where two runs may have written at once.
+  const std::string bytes = starts.Bytes(offset, blockEnd);
+  Block block = MakeBlock(bytes, 1, codePage);
+  std::uint64_t origin = offset;
+  Block before, after;
+  bool hasBefore = false, hasAfter = false;
+  if (block.hasUnrecognised && starts.Next(origin)) {
+    const std::string prior = starts.Bytes(origin, offset);
+    before = MakeBlock(prior, 1, codePage);
+    hasBefore = true;
+    block.firstLine += static_cast<std::size_t>(std::count(prior.begin(), prior.end(), '\n'));
+    NumberLines(block.alone, block.firstLine);
+  }
+  if (blockEnd < size && block.brokenOff) {
+    after = MakeBlock(starts.Bytes(blockEnd, afterEnd),
+                      block.firstLine + std::count(bytes.begin(), bytes.end(), '\n'), codePage);
+    hasAfter = true;
+  }
+  run = Tell(hasBefore ? &before : nullptr, block, hasAfter ? &after : nullptr);
+  if (NeedsLineNumbers(run)) {
+    NumberLines(run, run.firstLine + LineAt(file, origin) - 1);
+  } else if (offset > 0) {
+    run.firstLine = 0;  // not counted: nothing is told by its number
+  }
+  return true;
 }
 
 LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
@@ -628,17 +803,27 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
   std::string block, pending;
   std::size_t blockLine = 0, line = 1;
   bool inRun = false;
-  // Lines before the first run belong to none: nothing there is understood.
+  // A run is told once the block after it is known: the two may overlap.
+  std::unique_ptr<Block> previous, current;
+  auto add = [&](Block&& next) -> bool {
+    if (current && !visit(Tell(previous.get(), *current, &next))) return false;
+    previous = std::move(current);
+    current.reset(new Block(std::move(next)));
+    return true;
+  };
+  // Lines before the first run belong to none: nothing there is understood,
+  // blank lines aside.
   auto before = [&](const std::string& text) {
     std::wstring decoded;
     const bool cr = !text.empty() && text.back() == '\r';
     DecodeCodePage(text.substr(0, text.size() - (cr ? 1 : 0)), codePage, decoded);
+    if (decoded.empty()) return;
     if (scan.before.size() < kMaxKeptLines) scan.before.push_back({line, decoded});
     ++scan.beforeCount;
   };
   // One line of the file without its LF; `whole` when the LF was there.
   auto take = [&](const std::string& text, bool whole) -> bool {
-    const std::size_t start = FindStartLine(text, 0, text.size());
+    const std::size_t start = FindStartLine(text, 0, text.size(), !whole);
     if (start != 0) {
       // The whole line, or what a power loss left of it before the next run.
       const std::string head = text.substr(0, start);
@@ -646,7 +831,7 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
       if (!inRun && !head.empty()) before(head);
     }
     if (start != std::string::npos) {
-      if (inRun && !visit(ParseBlock(block, blockLine, codePage))) return false;
+      if (inRun && !add(MakeBlock(block, blockLine, codePage))) return false;
       ++scan.runs;
       block.assign(text, start, std::string::npos);
       blockLine = line;
@@ -656,9 +841,9 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
     ++line;
     return true;
   };
-  std::vector<char> buffer(kChunk);
+  std::vector<char> buffer = ReadBuffer(file.Size());
   for (std::uint64_t at = 0;;) {
-    const std::size_t got = file.ReadAt(at, buffer.data(), kChunk);
+    const std::size_t got = file.ReadAt(at, buffer.data(), buffer.size());
     if (got == 0) break;
     at += got;
     for (std::size_t i = 0; i < got;) {
@@ -674,7 +859,8 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
     }
   }
   if (!pending.empty() && !take(pending, false)) return scan;
-  if (inRun) visit(ParseBlock(block, blockLine, codePage));
+  if (inRun && !add(MakeBlock(block, blockLine, codePage))) return scan;
+  if (current) visit(Tell(previous.get(), *current, nullptr));
   return scan;
 }
 

@@ -51,10 +51,13 @@ struct RecordEntry {
   std::wstring section;
   std::wstring mac;  // as the discovery lines write it: 00-00-5e-00-53-01
   bool dhcp = false;
-  std::wstring connection;  // empty: never found
+  std::wstring connection;  // as the last pass found it; may be empty
   int foundPass = 0;        // first pass (1 to 8) that found it; 0: never
   int missedPasses = 0;
   bool nameTooLong = false;
+  // An earlier record with the same MAC (its index + 1; 0: none): the run
+  // compares this one with the adapter as it was before that one's commands.
+  std::size_t sameMacAs = 0;
   PartOutcome address;  // a DHCP record's one command is its address part
   PartOutcome dns;      // expected 0: the record has no DNS servers
 };
@@ -92,6 +95,11 @@ struct RunStatus {
   std::size_t unrecognisedCount = 0;
   LogLine reached;   // the last whole line of the block
   LogLine cutShort;  // a last line without its line end, if any
+  // Two runs writing at once: the start line of a later run that broke this
+  // block off while this run went on, and the start line of an earlier run
+  // whose lines follow inside this block (0: none).
+  std::size_t brokenOffAt = 0;
+  std::size_t earlierRunAt = 0;
   Verdict verdict = Verdict::kIncomplete;
 };
 
@@ -113,8 +121,11 @@ bool NeedsLineNumbers(const RunStatus& run);
 
 // The offset of a start line ("start time" and a clock) within the bytes
 // [begin, end) of one line without its line end: at its beginning, or glued
-// to the end of a line cut short by a power loss. `end` when there is none.
-std::size_t FindStartLine(const std::string& bytes, std::size_t begin, std::size_t end);
+// to the end of a line cut short by a power loss; npos when there is none.
+// `lastLine`: the file's last line, without a line end, where a start line
+// cut short by a power loss also counts (at least "start time").
+std::size_t FindStartLine(const std::string& bytes, std::size_t begin, std::size_t end,
+                          bool lastLine = false);
 
 // Splits bytes into lines at LF, dropping a CR before it, and decodes them.
 std::vector<BlockLine> SplitBlock(const std::string& bytes, unsigned codePage);
@@ -137,6 +148,8 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
                  const std::function<bool(RunStatus&&)>& visit);
 
 const char* VerdictText(Verdict verdict);
+// Why a run that stopped or ran configured nothing; empty for other verdicts.
+const char* NotConfiguredReason(const RunStatus& run);
 int VerdictExitCode(Verdict verdict);
 
 }  // namespace nubora

@@ -21,6 +21,28 @@ std::wstring Shown(const std::wstring& text) {
 
 std::wstring Number(std::size_t value) { return std::to_wstring(value); }
 
+// The tool's own words, the same on every platform and in every locale.
+std::wstring ErrorText(unsigned long code) {
+  static const struct {
+    unsigned long code;
+    const wchar_t* meaning;
+  } kMeanings[] = {{2, L"file not found"},
+                   {3, L"path not found"},
+                   {5, L"access denied"},
+                   {8, L"not enough memory"},
+                   {32, L"file in use by another process"},
+                   {87, L"invalid parameter"},
+                   {193, L"not a valid Windows program"},
+                   {740, L"needs elevation"},
+                   {1060, L"service not installed"},
+                   {1073, L"service already installed"}};
+  std::wstring text = L"error " + std::to_wstring(code);
+  for (const auto& entry : kMeanings) {
+    if (entry.code == code) text += std::wstring(L": ") + entry.meaning;
+  }
+  return text;
+}
+
 std::wstring CommandText(const CommandOutcome& command) {
   switch (command.end) {
     case CommandEnd::kEnded:
@@ -28,7 +50,8 @@ std::wstring CommandText(const CommandOutcome& command) {
     case CommandEnd::kTimedOut:
       return L"timed out after 30 s";
     case CommandEnd::kCreateFailed:
-      return L"CreateProcess failed (" + std::to_wstring(command.error) + L")";
+      return L"CreateProcess failed (" + ErrorText(static_cast<unsigned long>(command.error)) +
+             L")";
     case CommandEnd::kTooLong:
       return L"too long, not run";
     case CommandEnd::kNotLogged:
@@ -97,7 +120,7 @@ static void AddCommands(std::wstring& out, const PartOutcome& part) {
   }
 }
 
-static std::wstring RecordText(const RecordEntry& record) {
+static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) {
   std::wstring out = L"  [" + Shown(record.section) + L"] " + record.mac +
                      (record.dhcp ? L" DHCP: " : L" static: ");
   if (record.foundPass == 0) {
@@ -106,7 +129,16 @@ static std::wstring RecordText(const RecordEntry& record) {
   }
   out +=
       L"found as \"" + Shown(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
+  if (record.sameMacAs != 0) {
+    const std::wstring first = L"[" + Shown(run.records[record.sameMacAs - 1].section) + L"]";
+    out +=
+        L"    same adapter as " + first +
+        (record.dhcp ? L"\n" : L": compared with it as it was before " + first + L"'s commands\n");
+  }
   if (record.nameTooLong) return out + L"    name too long, not configured\n";
+  if (record.connection.empty()) {
+    return out + L"    found, but its connection has no name: not configured\n";
+  }
   if (record.dhcp) {
     if (record.address.commands.empty()) return out + L"    DHCP: not logged\n";
     for (const CommandOutcome& command : record.address.commands) {
@@ -135,21 +167,26 @@ std::wstring RunText(const RunStatus& run) {
   if (!run.endTime.empty()) {
     out += L"end time " + run.endTime + L"\n";
   } else {
-    out += run.ended ? L"no end time: the run stopped with nothing to configure\n"
+    out += run.ended ? L"no end time: the run stopped after reading the file\n"
                      : L"no end time: incomplete\n";
   }
-  out += L"verdict: " + Wide(VerdictText(run.verdict)) + L"\n";
+  out += L"verdict: " + Wide(VerdictText(run.verdict));
+  if (run.verdict == Verdict::kNotConfigured) out += L": " + Wide(NotConfiguredReason(run));
+  out += L"\n";
   out += L"configuration file: " + Wide(ConfigFileText(run.configFile)) + L"\n";
   for (const SectionEntry& section : run.sections) {
     out += L"  [" + Shown(section.name) + L"] " + Wide(SectionText(section.outcome)) + L"\n";
   }
   if (run.passes > 0) {
     out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
-    if (run.passes > 1) out += L" (" + Number(run.passes - 1) + L" retries after 30 s)";
+    if (run.passes > 1) {
+      out += L" (" + Number(run.passes - 1) + (run.passes == 2 ? L" retry" : L" retries") +
+             L" after 30 s)";
+    }
     if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
     if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";
     out += L"\n";
-    for (const RecordEntry& record : run.records) out += RecordText(record);
+    for (const RecordEntry& record : run.records) out += RecordText(run, record);
   }
   if (run.postScriptLogged) {
     out += L"post script: " + CommandText(run.postScript) + L"\n";
@@ -166,6 +203,14 @@ std::wstring RunText(const RunStatus& run) {
   if (run.cutShort.number != 0) {
     out += L"line " + Number(run.cutShort.number) + L" is cut short: " + Shown(run.cutShort.text) +
            L"\n";
+  }
+  if (run.earlierRunAt != 0) {
+    out += L"the run started at line " + Number(run.earlierRunAt) +
+           L" had not ended: its lines follow inside this one\n";
+  }
+  if (run.brokenOffAt != 0) {
+    out += L"another run started at line " + Number(run.brokenOffAt) +
+           L" before this one ended: its later lines follow inside that one\n";
   }
   AddLines(out, L"unrecognised line ", run.unrecognised, run.unrecognisedCount);
   return out;

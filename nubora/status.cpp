@@ -1,6 +1,8 @@
 #include "nubora/status.h"
 
+#include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <nlohmann/json.hpp>
@@ -29,11 +31,13 @@ const wchar_t kHelp[] =
     L"  --codepage N  the ANSI code page the log was written in (default: the\n"
     L"            system's on Windows, 1252 elsewhere)\n"
     L"  exit code: 0 configured or nothing to configure, 1 partly configured,\n"
-    L"  incomplete or no run, 2 usage error or unreadable log\n";
+    L"  not configured, incomplete or no run, 2 usage error or unreadable log\n";
 
 struct Options {
   std::wstring log;
-  long run = -1;
+  bool fromEnd = true;          // --run -N rather than --run N
+  std::uint64_t runNumber = 1;  // N; saturated far beyond any log
+  std::wstring runText = L"-1";
   bool all = false;
   bool json = false;
   unsigned codePage = 0;
@@ -91,6 +95,8 @@ Json PartJson(const PartOutcome& part) {
           {"commands", commands}};
 }
 
+Json LineNumber(std::size_t number) { return number != 0 ? Json(number) : Json(); }
+
 Json RunJson(const RunStatus& run) {
   Json sections = Json::array(), records = Json::array();
   for (const SectionEntry& section : run.sections) {
@@ -102,19 +108,24 @@ Json RunJson(const RunStatus& run) {
   }
   for (const RecordEntry& record : run.records) {
     const bool found = record.foundPass > 0;
-    records.push_back({{"section", Text(record.section)},
-                       {"mac", Text(record.mac)},
-                       {"type", record.dhcp ? "dhcp" : "static"},
-                       {"connection", found ? Text(record.connection) : Json()},
-                       {"found_pass", found ? Json(record.foundPass) : Json()},
-                       {"missed_passes", record.missedPasses},
-                       {"name_too_long", record.nameTooLong},
-                       {"address", PartJson(record.address)},
-                       {"dns", record.dns.expected > 0 ? PartJson(record.dns) : Json()}});
+    records.push_back(
+        {{"section", Text(record.section)},
+         {"mac", Text(record.mac)},
+         {"type", record.dhcp ? "dhcp" : "static"},
+         {"connection", found ? Text(record.connection) : Json()},
+         {"found_pass", found ? Json(record.foundPass) : Json()},
+         {"missed_passes", record.missedPasses},
+         {"name_too_long", record.nameTooLong},
+         {"same_mac_as",
+          record.sameMacAs != 0 ? Text(run.records[record.sameMacAs - 1].section) : Json()},
+         {"address", PartJson(record.address)},
+         {"dns", record.dns.expected > 0 ? PartJson(record.dns) : Json()}});
   }
   const bool numbered = run.firstLine != 0;
   return {
       {"verdict", VerdictText(run.verdict)},
+      {"verdict_reason",
+       run.verdict == Verdict::kNotConfigured ? Json(NotConfiguredReason(run)) : Json()},
       {"start_time", IsoTime(run.startTime)},
       {"end_time", IsoTime(run.endTime)},
       {"first_line", numbered ? Json(run.firstLine) : Json()},
@@ -128,6 +139,8 @@ Json RunJson(const RunStatus& run) {
       {"stop_request_lines", run.stopRequests},
       {"reached_line", run.verdict == Verdict::kIncomplete ? LinesJson({run.reached})[0] : Json()},
       {"cut_line", run.cutShort.number != 0 ? LinesJson({run.cutShort})[0] : Json()},
+      {"earlier_run_line", LineNumber(run.earlierRunAt)},
+      {"later_run_line", LineNumber(run.brokenOffAt)},
       {"unrecognised_count", run.unrecognisedCount},
       {"unrecognised", LinesJson(run.unrecognised)}};
 }
@@ -138,10 +151,19 @@ int Usage(const std::wstring& message, std::string& err) {
   return kUsage;
 }
 
-bool ParseNumber(const std::wstring& text, long& value) {
-  wchar_t* end = nullptr;
-  value = std::wcstol(text.c_str(), &end, 10);
-  return !text.empty() && end != nullptr && *end == L'\0' && value != 0;
+// A strict decimal integer: an optional '-', then digits and nothing else.
+// The magnitude saturates, far beyond any log or code page.
+bool ParseInteger(const std::wstring& text, bool& negative, std::uint64_t& magnitude) {
+  negative = !text.empty() && text[0] == L'-';
+  const std::size_t first = negative ? 1 : 0;
+  magnitude = 0;
+  if (text.size() == first) return false;
+  for (std::size_t i = first; i < text.size(); ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return false;
+    const unsigned digit = static_cast<unsigned>(text[i] - L'0');
+    magnitude = magnitude > (UINT64_MAX - digit) / 10 ? UINT64_MAX : magnitude * 10 + digit;
+  }
+  return true;
 }
 
 // Empty when the arguments are good; the message otherwise.
@@ -150,12 +172,18 @@ std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& option
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::wstring& arg = args[i];
     const bool hasValue = i + 1 < args.size();
-    long value = 0;
+    bool negative = false;
+    std::uint64_t value = 0;
     if (arg == L"--run") {
-      if (!hasValue || !ParseNumber(args[++i], options.run)) return L"--run needs N or -N, not 0";
+      if (!hasValue || !ParseInteger(args[++i], options.fromEnd, options.runNumber) ||
+          options.runNumber == 0) {
+        return L"--run needs a whole number N or -N other than 0";
+      }
+      options.runText = args[i];
       runGiven = true;
     } else if (arg == L"--codepage") {
-      if (!hasValue || !ParseNumber(args[++i], value) || value < 0) {
+      if (!hasValue || !ParseInteger(args[++i], negative, value) || negative || value == 0 ||
+          value > 65535) {
         return L"--codepage needs a code page number";
       }
       options.codePage = static_cast<unsigned>(value);
@@ -190,10 +218,13 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
   Verdict last = Verdict::kIncomplete;
   const LogScan scan = ScanRuns(file, options.codePage, [&](RunStatus&& run) {
     const std::size_t index = runs.size() + 1;
-    runs.push_back({{"run", index},
-                    {"start_time", IsoTime(run.startTime)},
-                    {"end_time", IsoTime(run.endTime)},
-                    {"verdict", VerdictText(run.verdict)}});
+    runs.push_back(
+        {{"run", index},
+         {"start_time", IsoTime(run.startTime)},
+         {"end_time", IsoTime(run.endTime)},
+         {"verdict", VerdictText(run.verdict)},
+         {"verdict_reason",
+          run.verdict == Verdict::kNotConfigured ? Json(NotConfiguredReason(run)) : Json()}});
     const std::wstring end = !run.endTime.empty() ? run.endTime
                              : run.ended          ? std::wstring(L"(no end time)")
                                                   : std::wstring(L"incomplete");
@@ -246,7 +277,7 @@ int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::
   SharedReadFile file;
   unsigned long error = 0;
   if (!file.Open(options.log, error)) {
-    err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (error " + Number(error) +
+    err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (" + ErrorText(error) +
                       L")\n");
     return kUsage;
   }
@@ -255,36 +286,38 @@ int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::
   RunStatus run;
   bool found = false;
   std::size_t runs = 0;
-  if (options.run < 0) {
-    found = ReadRunFromEnd(file, static_cast<std::size_t>(-options.run), options.codePage, run);
+  const std::size_t wanted = static_cast<std::size_t>(
+      std::min<std::uint64_t>(options.runNumber, static_cast<std::size_t>(-1)));
+  if (options.fromEnd) {
+    found = ReadRunFromEnd(file, wanted, options.codePage, run);
   } else {
     runs = ScanRuns(file, options.codePage, [&](RunStatus&& each) {
-             if (++runs < static_cast<std::size_t>(options.run)) return true;
+             if (++runs < wanted) return true;
              run = std::move(each);
              found = true;
              return false;
            }).runs;
   }
-  if (!found && options.run != -1) {
-    err =
-        ToMultibyte(L"nubora status: the log holds no run " + std::to_wstring(options.run) + L"\n");
-    return kUsage;
+  const bool lastAsked = options.fromEnd && options.runNumber == 1;
+  if (!found && !lastAsked) {
+    return Usage(L"the log holds no run " + options.runText, err);
   }
   if (!found) {
     // Whatever the log holds, it is not a run: each line is told.
     const LogScan scan = ScanRuns(file, options.codePage, [](RunStatus&&) { return false; });
     std::wstring text = L"no run in the log\n";
     AddLines(text, L"unrecognised line ", scan.before, scan.beforeCount);
-    out = Emit(options,
-               {{"log", Text(options.log)},
-                {"run", options.run},
-                {"verdict", nullptr},
-                {"unrecognised_count", scan.beforeCount},
-                {"unrecognised", LinesJson(scan.before)}},
-               text);
+    // The same shape as a run's, every field null but the lines.
+    Json json = {{"log", Text(options.log)}, {"run", -1}};
+    const Json shape = RunJson(RunStatus());
+    for (const auto& field : shape.items()) json[field.key()] = nullptr;
+    json["unrecognised_count"] = scan.beforeCount;
+    json["unrecognised"] = LinesJson(scan.before);
+    out = Emit(options, json, text);
     return 1;
   }
-  Json json = {{"log", Text(options.log)}, {"run", options.run}};
+  const long long runNumber = static_cast<long long>(options.runNumber);
+  Json json = {{"log", Text(options.log)}, {"run", options.fromEnd ? -runNumber : runNumber}};
   json.update(RunJson(run));
   out = Emit(options, json, RunText(run));
   return VerdictExitCode(run.verdict);

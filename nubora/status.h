@@ -8,7 +8,7 @@ namespace nubora {
 // nubora status [LOG] [--run N | --all] [--json] [--codepage N]
 // What the service's log says about one run (the last by default), or one line
 // per run. Exit code: 0 configured or nothing to configure, 1 partly configured,
-// incomplete or no run, 2 for a usage error or an unreadable log.
+// not configured, incomplete or no run, 2 for a usage error or an unreadable log.
 int StatusMain(int argc, wchar_t** argv);
 
 // The same on arguments after the verb, with what it would print: `out` as

@@ -3,7 +3,8 @@
 # in a throwaway network namespace whose adapters carry the example's MACs.
 # Prints the log it wrote and the netsh command lines it issued, for a first
 # run (which configures) and a second run once the namespace matches the INI
-# file (which changes nothing but the DHCP adapter's one command).
+# file (which changes nothing but the DHCP adapter's one command); then what
+# nubora status tells of the last run in that log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,7 +16,7 @@ nubora_cleanup_trap
 tag="nbdemo$$"
 ns="$tag"
 prefix="/tmp/$tag-w"
-nubora_prefix_init "$prefix" build/win64/tools/netsh_recorder.exe
+nubora_prefix_init "$prefix" build/win64/tools/netsh_recorder.exe 2>&1  # progress, not an error
 windir=$(nubora_windir "$prefix")
 cp examples/ipconfig_xen_vm.ini "$windir/ipconfig_xen_vm.ini"
 cp examples/ipconfig_post.bat "$windir/ipconfig_post.bat"
@@ -29,8 +30,8 @@ nubora_netns_set_dns "$ns" 203.0.113.53
 
 show_run() {
     : >"$windir/netsh_calls.txt"
-    local before
-    before=$(wc -c <"$windir/ipconfig_service.log" 2>/dev/null || echo 0)
+    local before=0
+    [ ! -f "$windir/ipconfig_service.log" ] || before=$(wc -c <"$windir/ipconfig_service.log")
     nubora_wine "$ns" "$prefix" "$PWD/build/win64/NuboraService.exe"
     echo "----- c:\\windows\\ipconfig_service.log (this run's block)"
     tail -c +"$((before + 1))" "$windir/ipconfig_service.log" | tr -d '\r'
@@ -49,3 +50,6 @@ nubora_netns_set_gateway "$ns" 192.0.2.1 lan0
 nubora_netns_set_dns "$ns" 198.51.100.53 198.51.100.54
 echo "===== second run: lan0 now has what the INI file asks for"
 show_run
+
+echo "===== nubora status: what the log says of the last run"
+nubora_wine "$ns" "$prefix" "$PWD/build/win64/nubora.exe" status | tr -d '\r' || true

@@ -15,6 +15,28 @@
 
 namespace nubora {
 
+namespace {
+
+// The Windows error code a CreateFile of the same path would give, so that
+// the tool tells an unreadable log in the same words on every platform.
+unsigned long WindowsError(int error) {
+  switch (error) {
+    case ENOENT:
+      return 2;  // ERROR_FILE_NOT_FOUND
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return 3;  // ERROR_PATH_NOT_FOUND
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return 5;  // ERROR_ACCESS_DENIED
+    default:
+      return 87;  // ERROR_INVALID_PARAMETER
+  }
+}
+
+}  // namespace
+
 SharedReadFile::~SharedReadFile() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
@@ -22,12 +44,12 @@ SharedReadFile::~SharedReadFile() {
 bool SharedReadFile::Open(const std::wstring& path, unsigned long& error) {
   const int fd = ::open(NativePath(path.c_str()).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = static_cast<unsigned long>(errno);
+    error = WindowsError(errno);
     return false;
   }
   struct stat info = {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = static_cast<unsigned long>(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    error = WindowsError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     ::close(fd);
     return false;
   }

@@ -100,9 +100,12 @@ for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
     e2e_same "$name: log" "$folder/expected.log" "$out/block"
     tr -d '\r' <"$windir/netsh_calls.txt" >"$out/netsh"
     e2e_same "$name: netsh command lines" "$folder/expected.netsh" "$out/netsh"
-    "$e2e_root/build/linux/nubora" status --codepage 1252 "$out/raw" >"$out/status.raw" 2>&1 || true
+    rc=0
+    "$e2e_root/build/linux/nubora" status --codepage 1252 "$out/raw" >"$out/status.raw" 2>&1 || rc=$?
     e2e_normalize_log "$out/status.raw" >"$out/status"
     e2e_same "$name: nubora status of the log" "$folder/expected.status" "$out/status"
+    grep -Eq '^verdict: (configured|nothing to configure)$' "$out/status" && want=0 || want=1
+    e2e_check "$name: nubora status exits $want" test "$rc" -eq "$want"
     if [ "$(setting "$folder" netsh_ends_in_slice)" = 0 ]; then
         e2e_check "$name: waited about 30 s ($elapsed s)" test "$elapsed" -ge 29 -a "$elapsed" -le 50
     fi

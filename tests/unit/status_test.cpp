@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,7 +39,9 @@ std::string AsWritten(std::string text) {
 }
 
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-  const std::string path = ::testing::TempDir() + "nubora_status_" + name + ".log";
+  // Other test processes on the machine write the same names.
+  static const std::string process = std::to_string(std::random_device{}());
+  const std::string path = ::testing::TempDir() + "nubora_status_" + process + "_" + name + ".log";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
@@ -96,6 +99,7 @@ TEST_P(StatusOfLog, SaysWhatItsGoldenFileSays) {
     std::fclose(file);
   }
   EXPECT_EQ(testing::ReadFile(c.status), out);
+  std::remove(path.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Logs, StatusOfLog, ::testing::ValuesIn(Cases()),
@@ -105,6 +109,55 @@ INSTANTIATE_TEST_SUITE_P(Logs, StatusOfLog, ::testing::ValuesIn(Cases()),
                              c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
+
+// Arguments: a usage error exits 2 with its message first, before the help.
+TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
+  const std::string log =
+      WriteTemp("args", AsWritten(testing::ReadFile(NUBORA_TEST_DATA_DIR "/status/first_run.log")));
+  const std::wstring path(log.begin(), log.end());
+  const std::string needsNumber =
+      "nubora status: --run needs a whole number N or -N other than 0\n";
+  const std::string codePage = "nubora status: --codepage needs a code page number\n";
+  const struct {
+    std::vector<std::wstring> args;
+    int code;
+    std::string message;
+  } cases[] = {
+      {{L"--run", L"junk", path}, 2, needsNumber},
+      {{L"--run", L"1x", path}, 2, needsNumber},
+      {{L"--run", L"+1", path}, 2, needsNumber},
+      {{L"--run", L"-", path}, 2, needsNumber},
+      {{L"--run", L"0", path}, 2, needsNumber},
+      {{L"--run"}, 2, needsNumber},
+      {{L"--run", L"2", path}, 2, "nubora status: the log holds no run 2\n"},
+      {{L"--run", L"-2", path}, 2, "nubora status: the log holds no run -2\n"},
+      {{L"--run", L"-9223372036854775808", path},
+       2,
+       "nubora status: the log holds no run -9223372036854775808\n"},
+      {{L"--run", L"99999999999999999999", path},
+       2,
+       "nubora status: the log holds no run 99999999999999999999\n"},
+      {{L"--codepage", L"1x", path}, 2, codePage},
+      {{L"--codepage", L"-1252", path}, 2, codePage},
+      {{L"--codepage", L"65536", path}, 2, codePage},
+      {{L"--codepage", L"4242", path}, 2, "nubora status: code page 4242 is not known here\n"},
+      {{L"--run", L"1", L"--all", path}, 2, "nubora status: --run and --all exclude each other\n"},
+      {{path, path}, 2, "nubora status: one log at a time\n"},
+      {{L"--frobnicate", path}, 2, "nubora status: unknown option --frobnicate\n"},
+      {{L"--run", L"1", path}, 1, ""},  // partly configured: [partial] is dropped
+      {{L"--run", L"-1", L"--codepage", L"936", path}, 1, ""},
+      {{L"--all", path}, 1, ""},
+      {{L"--help"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    std::string out, err;
+    SCOPED_TRACE(Utf8(c.args[0] + L" " + (c.args.size() > 1 ? c.args[1] : L"")));
+    EXPECT_EQ(StatusCommand(c.args, out, err), c.code);
+    EXPECT_EQ(err.substr(0, err.find('\n') + 1), c.message);
+    EXPECT_EQ(out.empty(), c.code == 2);
+  }
+  std::remove(log.c_str());
+}
 
 // A run cut after every line, and in the middle of the next one, behind a
 // whole run: never a verdict before the end line, and the last whole line is
@@ -132,7 +185,9 @@ TEST(StatusOfCutLog, EveryCutBeforeTheEndIsIncompleteAndStopsAtItsLastWholeLine)
       const std::string cut = half ? lines[k].substr(0, lines[k].size() / 2) : "";
       SharedReadFile file;
       unsigned long error = 0;
-      ASSERT_TRUE(file.Open(fs::path(WriteTemp("cut", whole + cut)).wstring(), error));
+      const std::string path = WriteTemp("cut", whole + cut);
+      ASSERT_TRUE(file.Open(fs::path(path).wstring(), error)) << error;
+      std::remove(path.c_str());  // the open file stays readable
       RunStatus run;
       ASSERT_TRUE(ReadRunFromEnd(file, 1, 1252, run));
       SCOPED_TRACE("cut after line " + std::to_string(k) + (half ? " and a half" : ""));

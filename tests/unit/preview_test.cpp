@@ -1,0 +1,88 @@
+// nubora preview on the scenarios' INI files: the sections and records it
+// tells and its exit code against each folder's expected.preview, and the run
+// it shows on the folder's adapters against the folder's expected log and
+// netsh lines (the folders without settings, which the preview cannot play).
+#include "nubora/preview.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+
+namespace nubora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folders with something to hold the preview to.
+std::vector<std::string> Folders() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(NUBORA_SCENARIOS_DIR)) {
+    const fs::path& folder = entry.path();
+    if (fs::exists(folder / "ipconfig_xen_vm.ini") &&
+        (fs::exists(folder / "expected.preview") || !fs::exists(folder / "settings"))) {
+      names.push_back(folder.filename().string());
+    }
+  }
+  return names;
+}
+
+std::wstring Wide(const fs::path& path) { return path.wstring(); }
+
+// The part of the preview's output after the line `mark`, up to the next mark.
+std::string Part(const std::string& out, const std::string& mark) {
+  const std::size_t begin = out.find(mark + "\n");
+  if (begin == std::string::npos) return "(no " + mark + ")";
+  const std::size_t from = begin + mark.size() + 1;
+  const std::size_t end = out.find("\n----- ", from - 1);
+  return out.substr(from, end == std::string::npos ? std::string::npos : end + 1 - from);
+}
+
+class PreviewOfScenario : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PreviewOfScenario, TellsWhatTheFolderExpects) {
+  const fs::path folder = fs::path(NUBORA_SCENARIOS_DIR) / GetParam();
+  const std::wstring ini = Wide(folder / "ipconfig_xen_vm.ini");
+  std::string out, err;
+  if (fs::exists(folder / "expected.preview")) {
+    const int code = PreviewCommand({ini}, out, err);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(testing::ReadFile((folder / "expected.preview").string()),
+              out + "exit " + std::to_string(code) + "\n");
+  }
+  if (fs::exists(folder / "settings")) return;  // settings the preview cannot play
+  PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini")}, out, err);
+  ASSERT_EQ(err, "");
+  static const std::regex clock(R"((^|\n)(start|end) time [0-9][^\n]*)");
+  EXPECT_EQ(testing::ReadFile((folder / "expected.log").string()),
+            std::regex_replace(Part(out, "----- log"), clock, "$1$2 time <time>"));
+  EXPECT_EQ(testing::ReadFile((folder / "expected.netsh").string()),
+            Part(out, "----- netsh command lines"));
+  // The JSON holds the same run, line by line, and the exit code.
+  const int code =
+      PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini"), L"--json"}, out, err);
+  const nlohmann::json json = nlohmann::json::parse(out);
+  std::string log, netsh;
+  for (const auto& line : json["log"]) log += line.get<std::string>() + "\n";
+  for (const auto& line : json["netsh"]) netsh += line.get<std::string>() + "\n";
+  EXPECT_EQ(testing::ReadFile((folder / "expected.log").string()),
+            std::regex_replace(log, clock, "$1$2 time <time>"));
+  EXPECT_EQ(testing::ReadFile((folder / "expected.netsh").string()), netsh);
+  EXPECT_EQ(json["exit_code"], code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, PreviewOfScenario, ::testing::ValuesIn(Folders()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace nubora
