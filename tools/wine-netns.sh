@@ -191,7 +191,7 @@ nubora_wine() {
     local -a tmo=()
     [ -n "${NUBORA_WINE_TIMEOUT:-}" ] && tmo=(timeout -k 5 "$NUBORA_WINE_TIMEOUT")
     "${tmo[@]}" ip netns exec "$ns" env WINEPREFIX="$prefix" WINELOADER="$NUBORA_WINE64" \
-        WINEDEBUG=-all WINEDLLOVERRIDES="${NUBORA_WINEDLLOVERRIDES:-netsh.exe=n}" \
+        WINEDEBUG="${NUBORA_WINEDEBUG:--all}" WINEDLLOVERRIDES="${NUBORA_WINEDLLOVERRIDES:-netsh.exe=n}" \
         "$NUBORA_WINE64" "$@"
 }
 

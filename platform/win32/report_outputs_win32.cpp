@@ -51,7 +51,7 @@ bool ConfigurePort(HANDLE port) {
 class Win32SerialConsole : public SerialConsole {
  public:
   bool Write(const std::wstring& name, const std::string& bytes, unsigned long& error) override {
-    unique_file_handle port(::CreateFileW((L"\\\\.\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+    unique_file_handle port(::CreateFileW((L"\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
     if (!port || !ConfigurePort(port.get())) {
       error = ::GetLastError();
