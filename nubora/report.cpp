@@ -134,6 +134,9 @@ struct ServiceState {
   StopSignal stop;
   ServiceStatusHandle handle = nullptr;
   ServiceStatus status;
+  // A stop request's STOP_PENDING must not follow STOPPED, the last report.
+  std::recursive_mutex reporting;
+  bool stopped = false;
 };
 
 ServiceState& Service() {
@@ -188,6 +191,9 @@ constexpr std::uint32_t kAcceptStopShutdown = 0x1 | 0x4;
 
 void SetState(std::uint32_t state) {
   ServiceState& service = Service();
+  std::lock_guard<std::recursive_mutex> lock(service.reporting);
+  if (service.stopped) return;
+  service.stopped = state == kStopped;
   service.status.dwServiceType = kServiceOwnProcess;
   service.status.dwCurrentState = state;
   service.status.dwControlsAccepted = state == kRunning ? kAcceptStopShutdown : 0;
