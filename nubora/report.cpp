@@ -150,8 +150,8 @@ int Reported(const Options& options, const ReportPlatform& platform,
   bool stillRunning = false;
   std::wstring problem;
   if (options.wait) {
-    stillRunning = WaitForService(*platform.services, kWatchedService, options.waitSeconds, pause,
-                                  waited, problem);
+    stillRunning = WaitForService(*platform.services, kWatchedService, options.log,
+                                  options.waitSeconds, pause, waited, problem);
     if (!problem.empty()) err += ToMultibyte(L"nubora report: " + problem + L"\n");
   }
   Report report;
@@ -334,9 +334,10 @@ std::wstring EventText(const std::vector<std::wstring>& lines) {
   return text;
 }
 
-bool WaitForService(ServiceWatch& services, const wchar_t* name, unsigned long seconds,
-                    const std::function<bool(unsigned long)>& pause, unsigned long& waited,
-                    std::wstring& problem) {
+bool WaitForService(ServiceWatch& services, const wchar_t* name, const std::wstring& log,
+                    unsigned long seconds, const std::function<bool(unsigned long)>& pause,
+                    unsigned long& waited, std::wstring& problem) {
+  bool seenRunning = false;
   for (waited = 0;; ++waited) {
     unsigned long error = 0;
     const ServiceRunState state = services.Query(name, error);
@@ -345,8 +346,12 @@ bool WaitForService(ServiceWatch& services, const wchar_t* name, unsigned long s
                 Number(error) + L"), not waiting";
       return false;
     }
-    if (state != ServiceRunState::kRunning) return false;
-    if (waited >= seconds || !pause(1000)) return true;
+    if (state == ServiceRunState::kAbsent) return false;
+    if (state == ServiceRunState::kStopped && (seenRunning || services.WrittenSinceBoot(log))) {
+      return false;
+    }
+    seenRunning = seenRunning || state == ServiceRunState::kRunning;
+    if (waited >= seconds || !pause(1000)) return state == ServiceRunState::kRunning;
   }
 }
 

@@ -51,10 +51,12 @@ constexpr std::size_t kEventTextLimit = 31839;
 std::wstring EventText(const std::vector<std::wstring>& lines);
 
 // Polls `name` about once a second, at most `seconds` times, until it is
-// stopped or absent. `pause` waits one interval and answers false when a stop
-// was requested. True when the service was still running at the end.
-bool WaitForService(ServiceWatch& services, const wchar_t* name, unsigned long seconds,
-                    const std::function<bool(unsigned long)>& pause, unsigned long& waited,
-                    std::wstring& problem);
+// absent, or stopped after its run of this boot: seen running, or `log`
+// written since the system started (at boot this report may start first).
+// `pause` waits one interval and answers false when a stop was requested.
+// True when the service was still running at the end.
+bool WaitForService(ServiceWatch& services, const wchar_t* name, const std::wstring& log,
+                    unsigned long seconds, const std::function<bool(unsigned long)>& pause,
+                    unsigned long& waited, std::wstring& problem);
 
 }  // namespace nubora

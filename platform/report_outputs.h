@@ -40,6 +40,9 @@ class ServiceWatch {
   virtual ~ServiceWatch() = default;
   // kUnknown, with `error`, when the service manager cannot be asked.
   virtual ServiceRunState Query(const wchar_t* name, unsigned long& error) = 0;
+  // Whether the file was last written after the system started: false when
+  // it does not exist.
+  virtual bool WrittenSinceBoot(const std::wstring& path) = 0;
 };
 
 struct ReportPlatform {

@@ -32,6 +32,7 @@ class NoServiceWatch : public ServiceWatch {
     error = kNotAvailable;
     return ServiceRunState::kAbsent;
   }
+  bool WrittenSinceBoot(const std::wstring&) override { return true; }
 };
 
 }  // namespace

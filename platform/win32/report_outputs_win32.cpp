@@ -51,8 +51,8 @@ bool ConfigurePort(HANDLE port) {
 class Win32SerialConsole : public SerialConsole {
  public:
   bool Write(const std::wstring& name, const std::string& bytes, unsigned long& error) override {
-    unique_file_handle port(::CreateFileW((L"\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
+    unique_file_handle port(::CreateFileW((L"\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!port || !ConfigurePort(port.get())) {
       error = ::GetLastError();
       return false;
@@ -125,6 +125,23 @@ class Win32ServiceWatch : public ServiceWatch {
     error = ::GetLastError();
     return error == ERROR_SERVICE_DOES_NOT_EXIST ? ServiceRunState::kAbsent
                                                  : ServiceRunState::kUnknown;
+  }
+
+  bool WrittenSinceBoot(const std::wstring& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    // GetTickCount64 where the system has it (Vista on), else the 32-bit
+    // count, which only wraps after 49 days of uptime.
+    using TickCount64 = ULONGLONG(WINAPI*)();
+    const auto tickCount64 = reinterpret_cast<TickCount64>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTickCount64"));
+    const ULONGLONG uptimeMs = tickCount64 != nullptr ? tickCount64() : ::GetTickCount();
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {  // 100 ns units
+      return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return ticks(data.ftLastWriteTime) >= ticks(now) - uptimeMs * 10000;
   }
 };
 

@@ -42,13 +42,19 @@ struct FakeSystem : SerialConsole,
     return Fails(L"remove " + std::wstring(source), L"remove");
   }
   ServiceRunState Query(const wchar_t* name, unsigned long& e) override {
-    // "stops": running for `error` queries; "absent", "query": absent, unknown.
+    // "stops": running for `error` queries, "late": stopped, not yet run for
+    // `error` queries; "absent", "query": absent, unknown.
     Log(L"query " + std::wstring(name), L"query", e);
     if (failAt == L"query" || failAt == L"absent") {
       return failAt == L"query" ? ServiceRunState::kUnknown : ServiceRunState::kAbsent;
     }
-    return failAt == L"stops" && queries++ >= error ? ServiceRunState::kStopped
-                                                    : ServiceRunState::kRunning;
+    const bool before = queries++ < error;
+    if (failAt == L"late") return ServiceRunState::kStopped;
+    return failAt == L"stops" && !before ? ServiceRunState::kStopped : ServiceRunState::kRunning;
+  }
+  bool WrittenSinceBoot(const std::wstring& path) override {
+    calls += L"written " + path.substr(path.size() - 4) + L" ";
+    return failAt != L"late" || queries > error;
   }
   void* OpenManager(unsigned long) override { return this; }
   void* CreateOwnService(void*, const wchar_t* name, const wchar_t* display, unsigned long,
@@ -213,6 +219,10 @@ TEST(Report, ArgumentsChooseWhatIsDoneAndFailuresAreToldNotFatal) {
        L"sleep 1000 query NuboraService write COM1 event 1 104 |verdict: incomplete|"},
       {{L"--wait-for-service", wlog}, L"stops", 1, 0, L"query NuboraService sleep 1000 query NuboraService " + told},
       {{wlog, L"--wait-for-service", L"0"}, L"absent", 0, 0, L"query NuboraService " + told},
+      {{wlog, L"--wait-for-service"}, L"late", 1, 0, L"query NuboraService written .log sleep 1000 "
+       L"query NuboraService written .log " + told},
+      {{wlog, L"--wait-for-service", L"1"}, L"late", 9, 0, L"query NuboraService written .log sleep 1000 "
+       L"query NuboraService written .log " + told},
       {{wlog, L"--wait-for-service"}, L"query", 1722, 0, L"query NuboraService " + told +
        L"nubora report: cannot ask the service manager about NuboraService (error 1722), not waiting"},
       {{wlog, L"--service"}, L"", 0, 0, L"dispatch NuboraReport state 4 state 3 query NuboraService "
