@@ -214,9 +214,9 @@ nubora_wine_stop() {
 # (by a reader that ends with this shell) and COM2 to a path that does not
 # exist, so that no program writes to this machine's serial ports. Wine's mount
 # manager links dosdevices/comN from HKLM\Software\Wine\Ports at every server
-# start; the links are set here too, before the next start.
+# start: the values go straight into the stopped prefix's registry file.
 nubora_console_pty() {
-    local ns=$1 prefix=$2 file=$3 pty
+    local ns=$1 prefix=$2 file=$3 pty none=/nonexistent/ttyS-none
     python3 -c 'import os, select, sys, tty
 m, s = os.openpty(); tty.setraw(s); print(os.ttyname(s), flush=True)
 out, parent = open(sys.argv[1], "ab", 0), os.getppid()
@@ -224,12 +224,13 @@ while os.getppid() == parent:
     if select.select([m], [], [], 0.2)[0]: out.write(os.read(m, 4096))' "$file" >"$file.pty" &
     while [ ! -s "$file.pty" ]; do sleep 0.1; done
     pty=$(cat "$file.pty")
-    for port in "COM1 $pty" "COM2 /nonexistent/ttyS-none"; do
-        nubora_wine "$ns" "$prefix" reg add 'HKLM\Software\Wine\Ports' /v ${port% *} /d "${port#* }" /f >/dev/null 2>&1
-    done
     nubora_wine_stop "$ns" "$prefix"
+    awk -v pty="$pty" -v none="$none" '{print} /^\[Software\\\\Wine\\\\Ports\]/ {getline; print
+        printf "\"COM1\"=\"%s\"\n\"COM2\"=\"%s\"\n", pty, none}' "$prefix/system.reg" >"$prefix/system.reg.new" &&
+        mv "$prefix/system.reg.new" "$prefix/system.reg"
+    grep -qxF "\"COM1\"=\"$pty\"" "$prefix/system.reg" || { nubora_die "no Ports key in $prefix"; return 1; }
     ln -sfn "$pty" "$prefix/dosdevices/com1"
-    ln -sfn /nonexistent/ttyS-none "$prefix/dosdevices/com2"
+    ln -sfn "$none" "$prefix/dosdevices/com2"
 }
 
 # --- cleanup ----------------------------------------------------------------
