@@ -133,8 +133,8 @@ class Win32ServiceWatch : public ServiceWatch {
     // GetTickCount64 where the system has it (Vista on), else the 32-bit
     // count, which only wraps after 49 days of uptime.
     using TickCount64 = ULONGLONG(WINAPI*)();
-    const auto tickCount64 = reinterpret_cast<TickCount64>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTickCount64"));
+    const auto tickCount64 = reinterpret_cast<TickCount64>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
     const ULONGLONG uptimeMs = tickCount64 != nullptr ? tickCount64() : ::GetTickCount();
     FILETIME now = {};
     ::GetSystemTimeAsFileTime(&now);
