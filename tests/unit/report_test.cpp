@@ -56,19 +56,24 @@ struct FakeSystem : SerialConsole,
     calls += L"written " + path.substr(path.size() - 4) + L" ";
     return failAt != L"late" || queries > error;
   }
-  void* OpenManager(unsigned long) override { return this; }
-  void* CreateOwnService(void*, const wchar_t* name, const wchar_t* display, unsigned long,
-                         unsigned long type, unsigned long start, unsigned long,
+  void* OpenManager(unsigned long access) override {
+    return Fails(L"manager " + Number(access), L"manager") ? nullptr : this;
+  }
+  void* CreateOwnService(void*, const wchar_t* name, const wchar_t* display, unsigned long access,
+                         unsigned long type, unsigned long start, unsigned long errorControl,
                          const wchar_t* command) override {
-    return Fails(std::wstring(L"create ") + name + L"," + display + L"," + Number(type) + L"," +
-                     Number(start) + L"," + command,
+    const std::wstring numbers = Number(access) + L"," + Number(type) + L"," + Number(start) +
+                                 L"," + Number(errorControl) + L",";
+    return Fails(std::wstring(L"create ") + name + L"," + display + L"," + numbers + command,
                  L"create")
                ? nullptr
                : this;
   }
-  bool SetDescription(void*, const wchar_t*) override { return true; }
-  void* OpenExistingService(void*, const wchar_t* name, unsigned long) override {
-    return Fails(L"open " + std::wstring(name), L"open") ? nullptr : this;
+  bool SetDescription(void*, const wchar_t* text) override {
+    return Fails(L"describe " + std::wstring(text), L"describe") == 0;
+  }
+  void* OpenExistingService(void*, const wchar_t* name, unsigned long access) override {
+    return Fails(L"open " + std::wstring(name) + L" " + Number(access), L"open") ? nullptr : this;
   }
   bool DeleteExistingService(void*) override { return Fails(L"delete", L"delete") == 0; }
   void Close(void*) override {}
@@ -93,7 +98,9 @@ struct FakeSystem : SerialConsole,
   bool ReportStatus(ServiceStatusHandle, const ServiceStatus& status) override {
     calls += L"state " + Number(status.dwCurrentState) + L" ";
     if (status.dwCurrentState == 4) {
-      EXPECT_EQ(control(1, 0, nullptr, nullptr), 0u);
+      EXPECT_EQ(control(4, 0, nullptr, nullptr), 0u);    // interrogate
+      EXPECT_EQ(control(2, 0, nullptr, nullptr), 120u);  // pause: not accepted
+      EXPECT_EQ(control(5, 0, nullptr, nullptr), 0u);    // shutdown, as a stop
     }
     return true;
   }
@@ -156,7 +163,8 @@ TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
 }
 
 // The cut at the limits: console lines of 128 bytes (32 make 4 KB exactly),
-// event lines of 1873 characters with CR LF (17 make 31 839 exactly).
+// event lines of 1873 characters with CR LF (17 make 31 839 exactly; 16 of
+// 1990, one character less, fit).
 TEST(Report, ConsoleAndEventTextAreCutAtTheirLimitsWithALastLineThatSaysSo) {
   EXPECT_EQ(ConsoleBytes({L"verdict: configured", L"[\u00e9]"}, {2024, 5, 7, 9, 3, 0}),
             "NuboraService: 2024-05-07 09:03:00 verdict: configured\r\n"
@@ -175,16 +183,18 @@ TEST(Report, ConsoleAndEventTextAreCutAtTheirLimitsWithALastLineThatSaysSo) {
     EXPECT_EQ(bytes.size(), c.kept * 128 + tail.size()) << c.count << " " << c.longerLast;
     EXPECT_EQ(bytes.substr(c.kept * 128), tail);
   }
-  const struct { std::size_t count, kept; } event[] = {{1, 1}, {16, 16}, {17, 16}, {40, 16}};
+  const struct {
+    std::size_t count, size, kept;  // size: with CR LF
+  } event[] = {{1, 1873, 1}, {16, 1873, 16}, {17, 1873, 16}, {40, 1873, 16}, {16, 1990, 16}};
   for (const auto& c : event) {
     const std::wstring text =
-        EventText(std::vector<std::wstring>(c.count, std::wstring(1871, L'y')));
+        EventText(std::vector<std::wstring>(c.count, std::wstring(c.size - 2, L'y')));
     const std::wstring tail =
         c.kept == c.count ? L""
                           : L"\r\nthe report is cut here: more lines " + Number(c.count - c.kept);
     EXPECT_LT(text.size(), kEventTextLimit);
-    EXPECT_EQ(text, text.substr(0, c.kept * 1873 - 2) + tail) << c.count;
-    EXPECT_EQ(text.size(), c.kept * 1873 - 2 + tail.size()) << c.count;
+    EXPECT_EQ(text, text.substr(0, c.kept * c.size - 2) + tail) << c.count;
+    EXPECT_EQ(text.size(), c.kept * c.size - 2 + tail.size()) << c.count;
   }
 }
 
@@ -199,7 +209,9 @@ TEST(Report, ArgumentsChooseWhatIsDoneAndFailuresAreToldNotFatal) {
   const std::wstring wlog(log.begin(), log.end());
   const std::wstring told = L"write COM1 event 4 101 |verdict: nothing to configure|";
   const std::wstring create =
-      L"create NuboraReport,Nubora boot report,16,2,\"C:\\t\\nubora.exe\" report --service ";
+      L"manager 2 create NuboraReport,Nubora boot report,983551,16,2,1,\"C:\\t\\nubora.exe\" "
+      L"report --service describe Tells each boot's network configuration verdict on the serial "
+      L"console and in the Windows Event Log ";
   const std::wstring source = L"source NuboraService,C:\\t\\nubora.exe ";
   const struct {
     std::vector<std::wstring> args;
@@ -228,11 +240,12 @@ TEST(Report, ArgumentsChooseWhatIsDoneAndFailuresAreToldNotFatal) {
       {{wlog, L"--service"}, L"", 0, 0, L"dispatch NuboraReport state 4 state 3 query NuboraService "
        L"write COM1 event 1 104 state 1 ||"},
       {{L"--install-service"}, L"", 0, 0, create + source + L"|install report service successfully|"},
-      {{L"--install-service"}, L"create", 1073, 1, create + L"|install report service failed with errorcode=1073|"},
+      {{L"--install-service"}, L"create", 1073, 1, create.substr(0, create.find(L"describe")) + L"|install report service failed with errorcode=1073|"},
+      {{L"--install-service"}, L"manager", 5, 1, L"manager 2 |install report service failed with errorcode=5|"},
       {{L"--install-service"}, L"source", 5, 1, create + source + L"delete |install report service failed with errorcode=5|"},
-      {{L"--uninstall-service"}, L"remove", 2, 0, L"open NuboraReport delete remove NuboraService |uninstall report service successfully|"},
-      {{L"--uninstall-service"}, L"open", 1060, 1, L"open NuboraReport remove NuboraService |uninstall report service failed with errorcode=1060|"},
-      {{L"--uninstall-service"}, L"remove", 5, 1, L"open NuboraReport delete remove NuboraService |uninstall report service failed with errorcode=5|"},
+      {{L"--uninstall-service"}, L"remove", 2, 0, L"manager 1 open NuboraReport 65536 delete remove NuboraService |uninstall report service successfully|"},
+      {{L"--uninstall-service"}, L"open", 1060, 1, L"manager 1 open NuboraReport 65536 remove NuboraService |uninstall report service failed with errorcode=1060|"},
+      {{L"--uninstall-service"}, L"remove", 5, 1, L"manager 1 open NuboraReport 65536 delete remove NuboraService |uninstall report service failed with errorcode=5|"},
       {{L"--help"}, L"", 0, 0, L"|usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]|"},
       {{wlog, L"--console"}, L"", 0, 2, L"||nubora report: --console needs a port or none"},
       {{wlog, L"--console", L""}, L"", 0, 2, L"||nubora report: --console needs a port or none"},
