@@ -3,6 +3,7 @@
 #include <string>
 
 #include "nubora/preview.h"
+#include "nubora/report.h"
 #include "nubora/status.h"
 
 namespace nubora {
@@ -14,6 +15,10 @@ const wchar_t kUsage[] =
     L"      what a boot would do with FILE.ini, changing nothing\n"
     L"  nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
     L"      what the service's log says about its last run (or run N, or all)\n"
+    L"  nubora report [LOG] [--console PORT|none] [--no-eventlog] [--wait-for-service [S]]\n"
+    L"      tells the last run on the serial console and in the Event Log\n"
+    L"  nubora report --install-service | --uninstall-service\n"
+    L"      the service that reports every boot's run\n"
     L"  nubora VERB --help   more about one verb\n";
 
 int NuboraMain(int argc, wchar_t** argv) {
@@ -21,6 +26,7 @@ int NuboraMain(int argc, wchar_t** argv) {
   // Each verb sees its own name where a program sees its own.
   if (verb == L"preview") return PreviewMain(argc - 1, argv + 1);
   if (verb == L"status") return StatusMain(argc - 1, argv + 1);
+  if (verb == L"report") return ReportMain(argc - 1, argv + 1);
   const bool help = verb == L"--help" || verb == L"-h" || verb == L"help";
   if (!help) {
     std::fwprintf(stderr, verb.empty() ? L"nubora: no verb given\n" : L"nubora: unknown verb %ls\n",

@@ -3,8 +3,10 @@
 # in a throwaway network namespace whose adapters carry the example's MACs.
 # Prints the log it wrote and the netsh command lines it issued, for a first
 # run (which configures) and a second run once the namespace matches the INI
-# file (which changes nothing but the DHCP adapter's one command); then what
-# nubora status tells of the last run in that log.
+# file (which changes nothing but the DHCP adapter's one command). After each
+# run `nubora.exe report` tells it: the lines it wrote to COM1 (here a
+# pseudo-terminal) and the event it reported (Wine shows it in its debug
+# output); last, what nubora status tells of the last run in that log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -27,6 +29,8 @@ nubora_netns_create "$ns"
 nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 203.0.113.5/24
 nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
 nubora_netns_set_dns "$ns" 203.0.113.53
+console="$prefix/console.out"
+nubora_console_pty "$ns" "$prefix" "$console"
 
 show_run() {
     : >"$windir/netsh_calls.txt"
@@ -37,6 +41,14 @@ show_run() {
     tail -c +"$((before + 1))" "$windir/ipconfig_service.log" | tr -d '\r'
     echo "----- netsh command lines issued"
     tr -d '\r' <"$windir/netsh_calls.txt"
+    : >"$console"
+    NUBORA_WINEDEBUG=fixme+advapi,+eventlog nubora_wine "$ns" "$prefix" "$PWD/build/win64/nubora.exe" \
+        report >/dev/null 2>"$prefix/report.err"
+    sleep 0.3  # the pseudo-terminal's reader
+    echo "----- serial console COM1 (nubora.exe report)"
+    tr -d '\r' <"$console"
+    echo "----- Event Log: source NuboraService, type and event ID, then the text"
+    sed -n 's/.*fixme:advapi:ReportEventW ([^,]*,\(0x[0-9a-f]*\),[^,]*,\(0x[0-9a-f]*\),.*/type \1, ID \2/p; s/.*eventlog:ReportEventW //p' "$prefix/report.err"
     echo
 }
 

@@ -191,7 +191,7 @@ nubora_wine() {
     local -a tmo=()
     [ -n "${NUBORA_WINE_TIMEOUT:-}" ] && tmo=(timeout -k 5 "$NUBORA_WINE_TIMEOUT")
     "${tmo[@]}" ip netns exec "$ns" env WINEPREFIX="$prefix" WINELOADER="$NUBORA_WINE64" \
-        WINEDEBUG=-all WINEDLLOVERRIDES="${NUBORA_WINEDLLOVERRIDES:-netsh.exe=n}" \
+        WINEDEBUG="${NUBORA_WINEDEBUG:--all}" WINEDLLOVERRIDES="${NUBORA_WINEDLLOVERRIDES:-netsh.exe=n}" \
         "$NUBORA_WINE64" "$@"
 }
 
@@ -207,6 +207,30 @@ nubora_wine_stop() {
     fi
     WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -w 2>/dev/null || true
     rm -f "$prefix/.nubora_netns"
+}
+
+# nubora_console_pty NS PREFIX FILE
+# Maps PREFIX's COM1 to a raw pseudo-terminal whose output is appended to FILE
+# (by a reader that ends with this shell) and COM2 to a path that does not
+# exist, so that no program writes to this machine's serial ports. Wine's mount
+# manager links dosdevices/comN from HKLM\Software\Wine\Ports at every server
+# start: the values go straight into the stopped prefix's registry file.
+nubora_console_pty() {
+    local ns=$1 prefix=$2 file=$3 pty none=/nonexistent/ttyS-none
+    python3 -c 'import os, select, sys, tty
+m, s = os.openpty(); tty.setraw(s); print(os.ttyname(s), flush=True)
+out, parent = open(sys.argv[1], "ab", 0), os.getppid()
+while os.getppid() == parent:
+    if select.select([m], [], [], 0.2)[0]: out.write(os.read(m, 4096))' "$file" >"$file.pty" &
+    while [ ! -s "$file.pty" ]; do sleep 0.1; done
+    pty=$(cat "$file.pty")
+    nubora_wine_stop "$ns" "$prefix"
+    awk -v pty="$pty" -v none="$none" '{print} /^\[Software\\\\Wine\\\\Ports\]/ {getline; print
+        printf "\"COM1\"=\"%s\"\n\"COM2\"=\"%s\"\n", pty, none}' "$prefix/system.reg" >"$prefix/system.reg.new" &&
+        mv "$prefix/system.reg.new" "$prefix/system.reg"
+    grep -qxF "\"COM1\"=\"$pty\"" "$prefix/system.reg" || { nubora_die "no Ports key in $prefix"; return 1; }
+    ln -sfn "$pty" "$prefix/dosdevices/com1"
+    ln -sfn "$none" "$prefix/dosdevices/com2"
 }
 
 # --- cleanup ----------------------------------------------------------------

@@ -19,10 +19,12 @@ e2e_suite="$(basename "$0")"
 case $NUBORA_ARCH in
 x86_64)
     NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win64/NuboraService.exe}
+    NUBORA_TOOL=${NUBORA_TOOL:-$e2e_root/build/win64/nubora.exe}
     ;;
 i686)
     e2e_suite="${e2e_suite}[i686]"
     NUBORA_EXE=${NUBORA_EXE:-$e2e_root/build/win32/NuboraService.exe}
+    NUBORA_TOOL=${NUBORA_TOOL:-$e2e_root/build/win32/nubora.exe}
     export NUBORA_RECORDER32=${NUBORA_RECORDER32:-$e2e_root/build/win32/tools/netsh_recorder.exe}
     # shellcheck source=wow64.sh
     source "$e2e_here/wow64.sh"
@@ -32,7 +34,7 @@ i686)
             [ "${CI:-}" = true ] && exit 1
             exit 77
         fi
-        export NUBORA_ARCH NUBORA_EXE
+        export NUBORA_ARCH NUBORA_EXE NUBORA_TOOL
         export NUBORA_WOW64_INSIDE=1
         nubora_wow64_exec bash "$0" "$@"
         exit $?
@@ -74,6 +76,23 @@ e2e_same() {
 
 # Every line of the file ends with CR LF.
 e2e_all_crlf() { [ -s "$1" ] && ! grep -qv $'\r$' "$1"; }
+
+# e2e_told VERDICT STDERR: `nubora report` told VERDICT: the first line on the
+# console ($out/console) and the event, whose type and ID Wine's ReportEventW
+# hands to the advapi channel and its text to the eventlog channel (in STDERR,
+# the report's with WINEDEBUG=fixme+advapi,+eventlog); every console line
+# prefixed and ended with CR LF.
+e2e_told() {
+    local type=1 id=68 i  # incomplete, or no verdict
+    case $1 in configured) type=4 id=64 ;; "nothing to configure") type=4 id=65 ;;
+    "partly configured") type=2 id=66 ;; "not configured") type=1 id=67 ;; esac
+    for ((i = 0; i < 30; i++)); do [ -s "$out/console" ] && [ -z "$(tail -c 1 "$out/console" | tr -d '\n')" ] && break; sleep 0.1; done
+    grep -q "fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x000$type,0x0000,0x000000$id," "$2" &&
+        grep -qF "eventlog:ReportEventW L\"verdict: $1" "$2" && e2e_all_crlf "$out/console" &&
+        head -n 1 "$out/console" | grep -qE "^NuboraService: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} verdict: $1"$'\r$' &&
+        ! grep -qv '^NuboraService: ' "$out/console" ||
+        { echo "  console: $(head -c 300 "$out/console")"; grep -a ReportEventW "$2" | head -c 600; return 1; }
+}
 
 e2e_summary() {
     echo "$e2e_suite: $e2e_passed passed, $e2e_failed failed"

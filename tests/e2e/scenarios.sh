@@ -3,7 +3,8 @@
 # executable under Wine: a network namespace built from adapters.ini, the INI
 # file in c:\windows, one run, and its log block and netsh command lines held
 # to the same expected files the unit player uses, and what `nubora status`
-# tells of that block to the scenario's expected.status. Each run also must exit with
+# tells of that block to the scenario's expected.status, whose verdict
+# `nubora.exe report` must tell on COM1 (a pseudo-terminal) and as its event. Each run also must exit with
 # 0 without a crash, leave the earlier log bytes as they were, end its lines
 # with CR LF, reach the netsh.exe of its own width and run the post script, in
 # the 64-bit cmd.exe, exactly when it configured. Then the inputs that need
@@ -12,6 +13,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 e2e_setup nbe
+nubora_console_pty "$ns" "$prefix" "$out/console"
 scenarios="$e2e_root/tests/scenarios"
 log="$windir/ipconfig_service.log"
 earlier='a line of an earlier run'
@@ -106,6 +108,11 @@ for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
     e2e_same "$name: nubora status of the log" "$folder/expected.status" "$out/status"
     grep -Eq '^verdict: (configured|nothing to configure)$' "$out/status" && want=0 || want=1
     e2e_check "$name: nubora status exits $want" test "$rc" -eq "$want"
+    : >"$out/console"
+    NUBORA_WINEDEBUG=fixme+advapi,+eventlog nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report \
+        >/dev/null 2>"$out/report.err" || true
+    e2e_check "$name: nubora.exe report tells its verdict" \
+        e2e_told "$(sed -n 's/^verdict: //p' "$folder/expected.status")" "$out/report.err"
     if [ "$(setting "$folder" netsh_ends_in_slice)" = 0 ]; then
         e2e_check "$name: waited about 30 s ($elapsed s)" test "$elapsed" -ge 29 -a "$elapsed" -le 50
     fi
@@ -152,6 +159,21 @@ if [ "$NUBORA_ARCH" = i686 ]; then
     e2e_check "the 32-bit cmd.exe reports x86" test "$(tr -d '\r' <<<"$arch")" = x86
 fi
 
+# A port that cannot be written (COM2: a path that does not exist) costs about
+# a second at most beyond the report itself, and is told on standard error.
+report_took() { # SECONDS-FILE ARGS...: times one report
+    local file=$1 start
+    shift
+    start=$(date +%s%N)
+    nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report "$@" >/dev/null 2>"$out/report.err"
+    echo $((($(date +%s%N) - start) / 1000000)) >"$file"
+}
+e2e_check "report --console none: exit code 0" report_took "$out/none.ms" --console none
+e2e_check "report --console COM2 (no such port): exit code 0" report_took "$out/com2.ms" --console COM2
+e2e_check "report --console COM2: told on standard error" grep -q 'cannot write to COM2' "$out/report.err"
+e2e_check "report --console COM2: $(cat "$out/com2.ms") ms, $(cat "$out/none.ms") ms without a console" \
+    test "$(cat "$out/com2.ms")" -le "$(($(cat "$out/none.ms") + 1500))"
+
 imports_are_system_dlls() {
     local dlls
     dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
@@ -162,6 +184,7 @@ e2e_check "the shipped executable is PE32 for i386" \
     bash -c "file '$shipped' | grep -q 'PE32 executable (console) Intel 80386'"
 e2e_check "the shipped executable imports only system DLLs" imports_are_system_dlls "$shipped"
 e2e_check "the x86-64 executable imports only system DLLs" imports_are_system_dlls "$NUBORA_EXE"
+e2e_check "the nubora.exe of this build imports only system DLLs" imports_are_system_dlls "$NUBORA_TOOL"
 e2e_check "the shipped executable carries its version resource" \
     bash -c "strings -el '$shipped' | grep -qx 'Nubora network configuration service'"
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The service under Wine's service control manager, on the real executable:
 # install, the registration it leaves, one configuration run per start, a stop
-# request during the run, and removal.
+# request during the run, and removal; beside it the report service
+# (`nubora.exe report --install-service`), which tells the boot run on COM1 (a
+# pseudo-terminal) and in the Event Log once NuboraService has stopped.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -9,13 +11,15 @@ e2e_setup nbs
 nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
 cp "$E2E_DATA/dhcp_only.ini" "$windir/ipconfig_xen_vm.ini"
 installed="$prefix/drive_c/Program Files/Nubora/NuboraService/NuboraService.exe"
+nubora_console_pty "$ns" "$prefix" "$out/console"
+debug=fixme+advapi,+eventlog
 
 wine_out() { nubora_wine "$ns" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
-state() { wine_out sc query NuboraService | awk '/STATE/ {print $4}'; }
-wait_state() { # STATE SECONDS
+state() { wine_out sc query "${1:-NuboraService}" | awk '/STATE/ {print $4}'; }
+wait_state() { # STATE SECONDS [SERVICE]
     local i
     for ((i = 0; i < $2 * 2; i++)); do
-        [ "$(state)" = "$1" ] && return 0
+        [ "$(state "${3:-}")" = "$1" ] && return 0
         sleep 0.5
     done
     return 1
@@ -27,17 +31,35 @@ e2e_check "the executable is at the install path" cmp -s "$NUBORA_EXE" "$install
 e2e_check "a second install fails with 1073" \
     test "$(wine_out "$NUBORA_EXE" INSTALL)" = "installservice failed with errorcode=1073"
 
+e2e_check "report --install-service prints success" \
+    test "$(wine_out "$NUBORA_TOOL" report --install-service)" = "install report service successfully"
+
 nubora_wine_stop "$ns" "$prefix"  # writes the registry out
+tool_path=$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\' | sed 's/\\/\\\\/g')
+report_keys() { tr -d '\r' <"$prefix/system.reg" | sed -n -e '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraReport\]/,/^$/p' \
+    -e '/^\[System\\\\CurrentControlSet\\\\Services\\\\Event[Ll]og\\\\Application\\\\NuboraService\]/,/^$/p' | grep '^"'; }
+printf '%s\n' '"Description"="Tells each boot'"'"'s network configuration verdict on the serial console and in the Windows Event Log"' \
+    '"DisplayName"="Nubora boot report"' '"ErrorControl"=dword:00000001' "\"ImagePath\"=\"\\\"$tool_path\\\" report --service\"" \
+    '"ObjectName"="LocalSystem"' '"Start"=dword:00000002' '"Type"=dword:00000010' \
+    "\"EventMessageFile\"=str(2):\"$tool_path\"" '"TypesSupported"=dword:00000007' | sort >"$out/report_keys.expected"
+report_keys | grep -E '^"(Description|DisplayName|ImagePath|ObjectName|Start|Type|ErrorControl|EventMessageFile|TypesSupported)"' | sort >"$out/report_keys"
+e2e_same "the report service's registration and event source" "$out/report_keys.expected" "$out/report_keys"
 tr -d '\r' <"$prefix/system.reg" | sed -n '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraService\]/,/^$/p' \
     | grep -E '^"(Description|DisplayName|ImagePath|ObjectName|Start|Type|ErrorControl)"' | sort >"$out/registration"
 e2e_same "registration" "$E2E_DATA/service_registration" "$out/registration"
 
 : >"$windir/ipconfig_service.log"
 # The registration starts automatically when the system (here: the wineserver)
-# starts, and stops by itself after its run.
+# starts, and stops by itself after its run; so does the report service, whose
+# debug output (it inherits the first process's) goes to boot.err.
+: >"$out/console"
+NUBORA_WINEDEBUG=$debug nubora_wine "$ns" "$prefix" cmd /c exit 2>>"$out/boot.err"
 e2e_check "at system start the service runs and ends STOPPED" wait_state STOPPED 30
 e2e_check "at system start the service ran once" \
     test "$(grep -c '^start time' "$windir/ipconfig_service.log")" -eq 1
+e2e_check "at system start the report service ends STOPPED" wait_state STOPPED 30 NuboraReport
+e2e_check "and tells the boot run's verdict" e2e_told \
+    "$("$e2e_root/build/linux/nubora" status --codepage 1252 "$windir/ipconfig_service.log" | sed -n 's/^verdict: //p')" "$out/boot.err"
 
 : >"$windir/ipconfig_service.log"
 wine_out net start NuboraService >/dev/null || true
@@ -46,10 +68,22 @@ e2e_normalize_log "$windir/ipconfig_service.log" >"$out/start.log"
 e2e_same "a start performs one run" "$E2E_DATA/service_run.log" "$out/start.log"
 
 : >"$windir/ipconfig_service.log"
-echo 6000 >"$windir/netsh_sleep_ms.txt"
+echo 9000 >"$windir/netsh_sleep_ms.txt"
 wine_out net start NuboraService >/dev/null || true
 wine_out sc stop NuboraService >/dev/null || true
 e2e_check "a stop request leaves the service STOP_PENDING" test "$(state)" = STOP_PENDING
+# A service that has not stopped: a short wait for it tells its run incomplete.
+: >"$out/console"
+NUBORA_WINEDEBUG=$debug nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report --wait-for-service 1 >/dev/null 2>"$out/wait.err"
+e2e_check "report --wait-for-service 1 tells event 104" e2e_told incomplete "$out/wait.err"
+e2e_check "and that NuboraService is still running" grep -q 'NuboraService still running after 1 s' "$out/console"
+# The report service stopped during its wait tells what the log holds then.
+: >"$out/console"
+: >"$out/boot.err"
+wine_out net start NuboraReport >/dev/null || true
+wine_out sc stop NuboraReport >/dev/null || true
+e2e_check "a stopped report service ends its wait" wait_state STOPPED 3 NuboraReport
+e2e_check "and tells the run incomplete" e2e_told incomplete "$out/boot.err"
 e2e_check "then STOPPED once the run is over" wait_state STOPPED 60
 rm -f "$windir/netsh_sleep_ms.txt"
 e2e_normalize_log "$windir/ipconfig_service.log" | grep -v '^wait .*count=' >"$out/stop.log"
@@ -68,5 +102,12 @@ e2e_check "and keeps its registration" test "$(state)" = STOPPED
 wine_out "$NUBORA_EXE" uninstall >/dev/null
 e2e_check "a second uninstall fails with 1060" \
     test "$(wine_out "$NUBORA_EXE" uninstall)" = "uninstallservice failed with errorcode=1060"
+
+e2e_check "report --uninstall-service prints success" \
+    test "$(wine_out "$NUBORA_TOOL" report --uninstall-service)" = "uninstall report service successfully"
+e2e_check "a second one fails with 1060" \
+    test "$(wine_out "$NUBORA_TOOL" report --uninstall-service)" = "uninstall report service failed with errorcode=1060"
+nubora_wine_stop "$ns" "$prefix"
+e2e_check "the report service and the event source are gone" test -z "$(report_keys)"
 
 e2e_summary
