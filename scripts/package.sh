@@ -54,18 +54,23 @@ for arch in x64 x86; do
         -o "$msi" "$stage/nubora.wxs" 2>"$stage/wixl.err" || { cat "$stage/wixl.err" >&2; die "wixl failed ($arch)"; }
     [ ! -s "$stage/wixl.err" ] || { cat "$stage/wixl.err" >&2; die "wixl complained ($arch)"; }
 
-    # Code page first: msibuild converts the imported UTF-8 text into it.
+    # This wixl cannot store the Chinese texts: code page first, then the
+    # texts, which msibuild converts from UTF-8 into it.
     printf '\r\n\r\n936\t_ForceCodepage\r\n' >"$stage/_ForceCodepage.idt"
     msiinfo export "$msi" ServiceInstall |
         sed "s/\t@DISPLAY_NAME@\t/\t$display_name\t/; s/\t@DESCRIPTION@\r\?$/\t$description/" \
             >"$stage/ServiceInstall.idt"
-    (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt) ||
+    # Nor does it mark Type="expandable" values (the "#%" prefix): REG_EXPAND_SZ.
+    msiinfo export "$msi" Registry | sed 's/\tEventMessageFile\t\[/\tEventMessageFile\t#%[/' >"$stage/Registry.idt"
+    (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt -i Registry.idt) ||
         die "msibuild failed ($arch)"
 
     # Read back what Windows Installer will read.
     row=$(msiinfo export "$msi" ServiceInstall | tr -d '\r' | awk -F'\t' '$2 == "NuboraService"')
     [ "$(cut -f3 <<<"$row")" = "$display_name" ] && [ "$(cut -f13 <<<"$row")" = "$description" ] ||
         die "the service's display name or description did not go in ($arch)"
+    [[ $(msiinfo export "$msi" Registry) == *$'\tEventMessageFile\t#%[#ToolExe]\t'* ]] ||
+        die "EventMessageFile is not REG_EXPAND_SZ ($arch)"
     [ "$(msiinfo export "$msi" _ForceCodepage | tr -d '\r' | sed -n 3p)" = $'936\t_ForceCodepage' ] ||
         die "code page 936 did not go in ($arch)"
     mv "$msi" "$out/"
