@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer packages from the shipped 32-bit executables:
 # build/packages/nubora-<version>-x64.msi (64-bit Windows) and -x86.msi
-# (32-bit Windows). The version is the CMake project version, which the win32
-# build writes to build/win32/version.txt; --version overrides it (the tests
-# build a newer package that way).
+# (32-bit Windows), after installing what is missing and bringing the win32
+# build up to date. The version is the CMake project version, which that build
+# writes to build/win32/version.txt; --version overrides it (the tests build a
+# newer package that way).
 #   scripts/package.sh [--version X.Y.Z] [--out DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,12 +17,13 @@ while [ $# -gt 0 ]; do
     esac
 done
 die() { echo "package.sh: $*" >&2; exit 1; }
-for f in NuboraService.exe nubora.exe version.txt; do
-    [ -f "$bin/$f" ] || die "$bin/$f missing: build the win32 preset first"
-done
+scripts/install-deps.sh
+[ -f "$bin/build.ninja" ] || cmake --preset win32 >/dev/null
+cmake --build --preset win32 >/dev/null || die "the win32 build failed"
 [ -n "$version" ] || version=$(tr -d '\r\n' <"$bin/version.txt")
-[[ $version =~ ^[0-9]{1,3}\.[0-9]{1,3}\.[0-9]{1,5}$ ]] || die "version '$version' is not X.Y.Z"
-command -v wixl >/dev/null && command -v msibuild >/dev/null || die "wixl and msibuild missing (scripts/install-deps.sh)"
+IFS=. read -r major minor build <<<"$version"
+[[ $version =~ ^[0-9]{1,3}\.[0-9]{1,3}\.[0-9]{1,5}$ ]] && ((10#$major <= 255 && 10#$minor <= 255 && 10#$build <= 65535)) ||
+    die "version '$version' is not X.Y.Z (X, Y at most 255, Z at most 65535)"
 
 # The service's texts as NuboraService.exe install registers them
 # (service/installer.h). Windows Installer has no UTF-8 databases: they go in

@@ -34,6 +34,7 @@ run "sanitizers, fuzzing, valgrind" scripts/hardening.sh
 for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
+run "tests/e2e/packages.sh" bash tests/e2e/packages.sh
 
 # The shipped 32-bit executable, as a WOW64 process (tests/e2e/wow64.sh).
 for suite in tests/e2e/scenarios.sh tests/e2e/service.sh; do
