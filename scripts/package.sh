@@ -20,7 +20,8 @@ die() { echo "package.sh: $*" >&2; exit 1; }
 scripts/install-deps.sh
 [ -f "$bin/build.ninja" ] || cmake --preset win32 >/dev/null
 cmake --build --preset win32 >/dev/null || die "the win32 build failed"
-[ -n "$version" ] || version=$(tr -d '\r\n' <"$bin/version.txt")
+file_version=$(tr -d '\r\n' <"$bin/version.txt").0
+[ -n "$version" ] || version=${file_version%.0}
 IFS=. read -r major minor build <<<"$version"
 [[ $version =~ ^[0-9]{1,3}\.[0-9]{1,3}\.[0-9]{1,5}$ ]] && ((10#$major <= 255 && 10#$minor <= 255 && 10#$build <= 65535)) ||
     die "version '$version' is not X.Y.Z (X, Y at most 255, Z at most 65535)"
@@ -64,7 +65,13 @@ for arch in x64 x86; do
             >"$stage/ServiceInstall.idt"
     # Nor does it mark Type="expandable" values (the "#%" prefix): REG_EXPAND_SZ.
     msiinfo export "$msi" Registry | sed 's/\tEventMessageFile\t\[/\tEventMessageFile\t#%[/' >"$stage/Registry.idt"
-    (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt -i Registry.idt) ||
+    # Nor does it give the files their version, without which a file left by
+    # "NuboraService.exe install" would be kept ("versioned files win"); the
+    # file hashes are for unversioned files only.
+    msiinfo export "$msi" File | awk -F'\t' -v OFS='\t' -v v="$file_version" 'NR > 3 { $5 = v } 1' >"$stage/File.idt"
+    msiinfo export "$msi" MsiFileHash | sed -n 1,3p >"$stage/MsiFileHash.idt"
+    (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt -i Registry.idt -i File.idt \
+        -i MsiFileHash.idt) ||
         die "msibuild failed ($arch)"
 
     # Read back what Windows Installer will read.

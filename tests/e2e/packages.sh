@@ -17,7 +17,7 @@ for v in "$old" "$new"; do "$e2e_root/scripts/package.sh" --out "$work" --versio
 tables() {
     for t in Property ServiceInstall ServiceControl Upgrade LaunchCondition AppSearch RegLocator Registry \
         RemoveFile Component Directory File; do msiinfo export "$1" $t | sed 1,3d; done | tr -d '\r' |
-        awk -F'\t' -v OFS='\t' '$1 != "ProductCode" { if (NF == 8) NF = 3; print }' | LC_ALL=C sort |
+        awk -F'\t' -v OFS='\t' '$1 != "ProductCode" { if (NF == 8) { $4 = $5; NF = 4 } print }' | LC_ALL=C sort |
         sed "s/\b${old//./\\.}\b/<version>/g"
     msiinfo export "$1" _ForceCodepage | tr -d '\r' | sed -n 3p
     msiinfo suminfo "$1" | grep '^Template'
