@@ -2,12 +2,12 @@
 # Memory and undefined-behaviour checks, natively on Linux:
 #   1. the unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #      (preset "asan", clang);
-#   2. every libFuzzer target (preset "fuzz"), a fixed number of runs from its
-#      seed corpus, or SECONDS each with --long SECONDS;
+#   2. every libFuzzer target, built by the same preset, a fixed number of runs
+#      from its seed corpus, or SECONDS each with --long SECONDS;
 #   3. the unit tests, whose configuration runs go end to end over fakes, under
 #      valgrind memcheck with leak checking (preset "linux").
 # Exits non-zero when any step fails. Crash inputs land in
-# build/fuzz/tests/fuzz/artifacts/.
+# build/asan/tests/fuzz/artifacts/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,7 +52,7 @@ build() {
 }
 
 fuzz_long() {
-    local dir=build/fuzz/tests/fuzz status=0 target
+    local dir=build/asan/tests/fuzz status=0 target
     for binary in "$dir"/fuzz_*; do
         [ -f "$binary" ] && [ -x "$binary" ] || continue
         target=${binary##*/fuzz_}
@@ -75,12 +75,11 @@ memcheck() {
 }
 
 step "build: asan" build asan
-step "unit tests under ASan and UBSan" ctest --preset asan --no-tests=error
-step "build: fuzz" build fuzz
+step "unit tests under ASan and UBSan" ctest --preset asan --no-tests=error -E '^fuzz_' -j 2
 if [ "$long" -gt 0 ]; then
     step "fuzz targets, $long s each" fuzz_long
 else
-    step "fuzz targets, fixed runs" ctest --preset fuzz --no-tests=error -j 2
+    step "fuzz targets, fixed runs" ctest --preset asan --no-tests=error -R '^fuzz_' -j 2
 fi
 step "build: linux unit tests" build linux --target nubora_unit_tests
 step "unit tests under valgrind memcheck" memcheck
