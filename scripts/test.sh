@@ -41,6 +41,7 @@ run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
 for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
+run "tests/e2e/packages.sh" bash tests/e2e/packages.sh
 
 hardening_result() {
     local rc=0
