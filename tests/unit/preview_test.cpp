@@ -19,20 +19,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::wstring Wide(const fs::path& path) { return path.wstring(); }
+
+// Settings other than e2e=no are what the preview cannot play.
+bool PreviewPlays(const fs::path& folder) {
+  const std::string settings =
+      fs::exists(folder / "settings") ? testing::ReadFile((folder / "settings").string()) : "";
+  return settings.empty() || settings == "e2e=no\n";
+}
+
 // The folders with something to hold the preview to.
 std::vector<std::string> Folders() {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(NUBORA_SCENARIOS_DIR)) {
     const fs::path& folder = entry.path();
     if (fs::exists(folder / "ipconfig_xen_vm.ini") &&
-        (fs::exists(folder / "expected.preview") || !fs::exists(folder / "settings"))) {
+        (fs::exists(folder / "expected.preview") || PreviewPlays(folder))) {
       names.push_back(folder.filename().string());
     }
   }
   return names;
 }
-
-std::wstring Wide(const fs::path& path) { return path.wstring(); }
 
 // The part of the preview's output after the line `mark`, up to the next mark.
 std::string Part(const std::string& out, const std::string& mark) {
@@ -55,12 +62,12 @@ TEST_P(PreviewOfScenario, TellsWhatTheFolderExpects) {
     EXPECT_EQ(testing::ReadFile((folder / "expected.preview").string()),
               out + "exit " + std::to_string(code) + "\n");
   }
-  if (fs::exists(folder / "settings")) return;  // settings the preview cannot play
+  if (!PreviewPlays(folder)) return;
+  const std::string expectedLog = testing::ReadFile((folder / "expected.log").string());
   PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini")}, out, err);
   ASSERT_EQ(err, "");
   static const std::regex clock(R"((^|\n)(start|end) time [0-9][^\n]*)");
-  EXPECT_EQ(testing::ReadFile((folder / "expected.log").string()),
-            std::regex_replace(Part(out, "----- log"), clock, "$1$2 time <time>"));
+  EXPECT_EQ(expectedLog, std::regex_replace(Part(out, "----- log"), clock, "$1$2 time <time>"));
   EXPECT_EQ(testing::ReadFile((folder / "expected.netsh").string()),
             Part(out, "----- netsh command lines"));
   // The JSON holds the same run, line by line, and the exit code.
@@ -70,10 +77,23 @@ TEST_P(PreviewOfScenario, TellsWhatTheFolderExpects) {
   std::string log, netsh;
   for (const auto& line : json["log"]) log += line.get<std::string>() + "\n";
   for (const auto& line : json["netsh"]) netsh += line.get<std::string>() + "\n";
-  EXPECT_EQ(testing::ReadFile((folder / "expected.log").string()),
-            std::regex_replace(log, clock, "$1$2 time <time>"));
+  EXPECT_EQ(expectedLog, std::regex_replace(log, clock, "$1$2 time <time>"));
   EXPECT_EQ(testing::ReadFile((folder / "expected.netsh").string()), netsh);
   EXPECT_EQ(json["exit_code"], code);
+  // A pause for a missing adapter is told once, not waited for.
+  std::size_t pauses = 0;
+  for (std::size_t at = 0;
+       (at = expectedLog.find("\nretry find adapters", at)) != std::string::npos; ++at) {
+    ++pauses;
+  }
+  EXPECT_EQ(json["pauses"], pauses);
+  EXPECT_EQ(json["paused_seconds"], 30 * pauses);
+  PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini")}, out, err);
+  EXPECT_EQ(Part(out, "----- note"),
+            pauses == 0 ? "(no ----- note)"
+                        : "the run would pause " + std::to_string(pauses) + " times for 30 s (" +
+                              std::to_string(30 * pauses) +
+                              " s in all) waiting for an adapter that is missing\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, PreviewOfScenario, ::testing::ValuesIn(Folders()),
