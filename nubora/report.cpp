@@ -291,7 +291,13 @@ Report TellRun(const RunStatus& run, bool stillRunning, unsigned long waited) {
                            Number(waited) + L" s");
   }
   for (std::wstring& line : SplitLines(RunText(run))) {
-    if (line.rfind(L"verdict: ", 0) != 0) report.lines.push_back(std::move(line));
+    // The status's own verdict line, with its reason, leads unless the wait
+    // ran out and the run is told incomplete.
+    if (line.rfind(L"verdict: ", 0) != 0) {
+      report.lines.push_back(std::move(line));
+    } else if (!stillRunning) {
+      report.lines[0] = std::move(line);
+    }
   }
   return report;
 }

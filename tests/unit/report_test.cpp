@@ -142,11 +142,16 @@ TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
     const Report report = TellRun(run, false, 0);
     EXPECT_EQ(report.type, c.type) << c.id;
     EXPECT_EQ(report.eventId, c.id);
-    const std::wstring verdictLine = L"verdict: " + Wide(VerdictText(c.verdict));
+    // The status text's verdict line, with its reason where it has one, leads.
+    std::wstring rest, text = RunText(run);
+    const std::size_t verdictAt = text.find(L"verdict: ");
+    ASSERT_NE(verdictAt, std::wstring::npos);
+    const std::wstring verdictLine =
+        text.substr(verdictAt, text.find(L'\n', verdictAt) - verdictAt);
+    EXPECT_EQ(verdictLine.rfind(L"verdict: " + Wide(VerdictText(c.verdict)), 0), 0u);
     ASSERT_FALSE(report.lines.empty());
     EXPECT_EQ(report.lines[0], verdictLine);
     // The other lines are the status text's, in order, the verdict line moved.
-    std::wstring rest, text = RunText(run);
     for (std::size_t i = 1; i < report.lines.size(); ++i) rest += report.lines[i] + L"\n";
     EXPECT_EQ(rest, text.erase(text.find(verdictLine + L"\n"), verdictLine.size() + 1));
   }
