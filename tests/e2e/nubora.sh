@@ -8,7 +8,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-nubora=${NUBORA_TOOL:-$e2e_root/build/linux/nubora}
+nubora=$e2e_root/build/linux/nubora  # the Linux build; nubora.exe runs under Wine below
 data="$e2e_root/tests/data"
 scenario="$e2e_root/tests/scenarios/first_run_configures"
 out=$(mktemp -d /tmp/nbpv.XXXXXX)
