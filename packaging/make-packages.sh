@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer packages of the shipped 32-bit executables:
+# <out>/nubora-<version>-x64.msi (64-bit Windows) and -x86.msi (32-bit
+# Windows). The entry point is scripts/package.sh; README "Packages" tells the
+# pipeline around it.
+#   --bin DIR         package DIR's NuboraService.exe and nubora.exe as they
+#                     are (PE32 i386, version resources X.Y.Z.0); without it the
+#                     win32 build is brought up to date and packaged
+#   --sign PFX        sign both executables before packaging and both packages
+#                     after (Authenticode, SHA-256), and verify each signature;
+#                     --password-file F holds the PFX's password, --timestamp
+#                     URL a timestamp server
+#   --version X.Y.Z   must equal the executables' version (a check)
+#   --out DIR         default build/packages
+set -euo pipefail
+cd "$(dirname "$0")/.."
+usage="usage: scripts/package.sh [--bin DIR] [--sign PFX [--password-file F] [--timestamp URL]] [--version X.Y.Z] [--out DIR]"
+bin="" pfx="" password_file="" timestamp="" version="" out=build/packages
+while [ $# -gt 0 ]; do
+    [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+    case $1 in
+    --bin) bin=$2 ;;
+    --sign) pfx=$2 ;;
+    --password-file) password_file=$2 ;;
+    --timestamp) timestamp=$2 ;;
+    --version) version=$2 ;;
+    --out) out=$2 ;;
+    *) echo "$usage" >&2; exit 2 ;;
+    esac
+    shift 2
+done
+[ -n "$pfx" ] || [ -z "$password_file$timestamp" ] || { echo "$usage" >&2; exit 2; }
+die() { echo "package.sh: $*" >&2; exit 1; }
+
+# Tools first: a missing one is installed from its Debian package, by name.
+need=(wixl:wixl msiinfo:msitools msibuild:msitools file:file sha256sum:coreutils)
+[ -n "$bin" ] || need+=(cmake:cmake ninja:ninja-build i686-w64-mingw32-g++-posix:g++-mingw-w64-i686-posix)
+[ -z "$pfx" ] || need+=(osslsigncode:osslsigncode openssl:openssl)
+missing=()
+for tool_package in "${need[@]}"; do
+    command -v "${tool_package%%:*}" >/dev/null || missing+=("${tool_package#*:}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
+    echo "package.sh: installing ${missing[*]} (a tool is missing)" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null || die "could not install ${missing[*]}"
+fi
+
+stage=$(mktemp -d /tmp/nubora-package.XXXXXX)
+trap 'rm -rf "$stage"' EXIT
+if [ -z "$bin" ]; then
+    bin=build/win32
+    [ -f "$bin/build.ninja" ] || cmake --preset win32 >"$stage/build.log" 2>&1 || { cat "$stage/build.log" >&2; die "cmake --preset win32 failed"; }
+    cmake --build --preset win32 >"$stage/build.log" 2>&1 || { cat "$stage/build.log" >&2; die "the win32 build failed"; }
+fi
+
+# X.Y.Z as numbers: 1.0.01 is 1.0.1, as Windows Installer compares them.
+numeric_version() {
+    local major minor build
+    [[ $1 =~ ^[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}$ ]] || return 1
+    IFS=. read -r major minor build <<<"$1"
+    ((10#$major <= 255 && 10#$minor <= 255 && 10#$build <= 65535)) || return 1
+    echo "$((10#$major)).$((10#$minor)).$((10#$build))"
+}
+# The file version of a PE image's VS_FIXEDFILEINFO (signature 0xFEEF04BD),
+# which Windows Installer compares with the file at the path, as X.Y.Z.W.
+file_version() {
+    local at words
+    at=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$1" | head -n 1 | cut -d: -f1)
+    [ -n "$at" ] || return 1
+    read -r -a words < <(od -An -tu2 -j $((at + 8)) -N 8 "$1")
+    echo "${words[1]}.${words[0]}.${words[3]}.${words[2]}"
+}
+exe_version=""
+for exe in NuboraService.exe nubora.exe; do
+    [ -f "$bin/$exe" ] || die "no $exe in $bin"
+    [[ $(file -b "$bin/$exe") == "PE32 executable "*"Intel 80386"* ]] || die "$bin/$exe is not a 32-bit x86 Windows executable"
+    v=$(file_version "$bin/$exe") || die "$bin/$exe has no version resource"
+    [[ $v == *.0 ]] && numeric_version "${v%.0}" >/dev/null || die "$bin/$exe has version $v, not X.Y.Z.0"
+    [ -z "$exe_version" ] || [ "$v" = "$exe_version" ] || die "NuboraService.exe and nubora.exe differ in version ($exe_version, $v)"
+    exe_version=$v
+    cp "$bin/$exe" "$stage/"
+done
+exe_version=${exe_version%.0}
+if [ -n "$version" ]; then
+    version=$(numeric_version "$version") || die "version '$version' is not X.Y.Z (X, Y at most 255, Z at most 65535)"
+    [ "$version" = "$exe_version" ] || die "version $version differs from the executables' $exe_version"
+fi
+version=$exe_version
+
+# Authenticode with SHA-256; each signature is verified against the
+# certificate's own chain (the PFX's certificates and the system's CAs).
+if [ -n "$pfx" ]; then
+    pass=(-pass "") passin=(-passin pass:)
+    [ -z "$password_file" ] || pass=(-readpass "$password_file") passin=(-passin "file:$password_file")
+    openssl pkcs12 -in "$pfx" "${passin[@]}" -nokeys -out "$stage/chain.pem" 2>"$stage/openssl.err" ||
+        { cat "$stage/openssl.err" >&2; die "cannot read $pfx"; }
+    [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$stage/chain.pem"
+fi
+sign() {
+    [ -n "$pfx" ] || return 0
+    local ts=()
+    [ -z "$timestamp" ] || ts=(-ts "$timestamp")
+    osslsigncode sign -pkcs12 "$pfx" "${pass[@]}" -h sha256 "${ts[@]}" -in "$1" -out "$1.signed" >"$stage/sign.log" 2>&1 &&
+        mv "$1.signed" "$1" &&
+        osslsigncode verify -CAfile "$stage/chain.pem" -in "$1" >"$stage/sign.log" 2>&1 ||
+        { cat "$stage/sign.log" >&2; die "signing or verifying $(basename "$1") failed"; }
+}
+
+# The service's texts as NuboraService.exe install registers them
+# (service/installer.h). Windows Installer has no UTF-8 databases: they go in
+# as code page 936.
+display_name='Nubora服务'
+description='Windows Server初始化辅助服务，自动配置Nubora网络IP地址'
+subject='Nubora network configuration service and tool'
+# wixl takes Source paths relative to the .wxs file.
+cp packaging/nubora.wxs "$stage/"
+upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' packaging/nubora.wxs)
+
+# A name-based GUID (SHA-1, RFC 4122 version 5 layout) of the NAME.
+derived_guid() {
+    local h
+    h=$(printf '%s' "$1" | sha1sum | cut -c1-32)
+    printf '%s-%s-5%s-%x%s-%s\n' "${h:0:8}" "${h:8:4}" "${h:13:3}" \
+        $(((0x${h:16:1} & 3) | 8)) "${h:17:3}" "${h:20:12}" | tr a-f A-F
+}
+# The package code follows everything that makes the package: the given
+# executables, the sources and this script, the version, the signer.
+inputs=$(sha256sum "$stage"/{NuboraService,nubora}.exe packaging/{nubora.wxs,make-packages.sh} ${pfx:+"$pfx"} | cut -d' ' -f1)
+for exe in "$stage"/*.exe; do sign "$exe"; done
+
+mkdir -p "$out"
+for arch in x64 x86; do
+    name=nubora-$version-$arch.msi msi=$stage/nubora-$version-$arch.msi
+    package_code=$(derived_guid "$upgrade_code $inputs $version $arch")
+    # The same version with other content is another package, which Windows
+    # refuses (1638) where the first is installed.
+    if [ -f "$out/$name" ]; then
+        shipped=$(msiinfo suminfo "$out/$name" | sed -n 's/^Revision number (UUID): {\(.*\)}$/\1/p')
+        [ "$shipped" = "$package_code" ] ||
+            die "$out/$name is another package of version $version: a change that ships needs a new version"
+    fi
+    # This wixl exits 0 while it ignores what it does not know: any word on
+    # standard error fails the build.
+    wixl -a "$arch" -D Arch="$arch" -D Version="$version" \
+        -D ProductCode="$(derived_guid "$upgrade_code nubora-$version-$arch")" \
+        -o "$msi" "$stage/nubora.wxs" 2>"$stage/wixl.err" || { cat "$stage/wixl.err" >&2; die "wixl failed ($arch)"; }
+    [ ! -s "$stage/wixl.err" ] || { cat "$stage/wixl.err" >&2; die "wixl complained ($arch)"; }
+
+    # This wixl cannot store the Chinese texts: code page first, then the
+    # texts, which msibuild converts from UTF-8 into it. Its services are not
+    # vital (error control 1 without 0x8000): one that cannot be created would
+    # not fail the package.
+    printf '\r\n\r\n936\t_ForceCodepage\r\n' >"$stage/_ForceCodepage.idt"
+    msiinfo export "$msi" ServiceInstall |
+        sed "s/\t@DISPLAY_NAME@\t/\t$display_name\t/; s/\t@DESCRIPTION@\r\?$/\t$description/" |
+        awk -F'\t' -v OFS='\t' 'NR > 3 { $5 = 32769 } 1' >"$stage/ServiceInstall.idt"
+    # Nor does it mark Type="expandable" values (the "#%" prefix): REG_EXPAND_SZ.
+    msiinfo export "$msi" Registry | sed 's/\tEventMessageFile\t\[/\tEventMessageFile\t#%[/' >"$stage/Registry.idt"
+    # Nor does it give the files their version; the file hashes are for
+    # unversioned files only.
+    msiinfo export "$msi" File | awk -F'\t' -v OFS='\t' -v v="$version.0" 'NR > 3 { $5 = v } 1' >"$stage/File.idt"
+    msiinfo export "$msi" MsiFileHash | sed -n 1,3p >"$stage/MsiFileHash.idt"
+    # Nor does it know RemoveFile on install (both executables: whatever file
+    # sits at the path, of any version, makes way for the package's), a
+    # RemoveExistingProducts inside the transaction (a failed upgrade rolls
+    # back to the old product whole), or a custom action before
+    # InstallFinalize (ARPINSTALLLOCATION for Programs and Features).
+    (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt -i Registry.idt -i File.idt \
+        -i MsiFileHash.idt \
+        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveServiceExe', 'ServiceComponent', 'NuboraService.exe', 'INSTALLDIR', 1)" \
+        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveToolExe', 'ToolComponent', 'nubora.exe', 'INSTALLDIR', 1)" \
+        -q "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
+        -s "$subject" Nubora "$([ $arch = x64 ] && echo x64 || echo Intel);1033" "{$package_code}") ||
+        die "msibuild failed ($arch)"
+
+    # Read back what Windows Installer will read.
+    rows=$(msiinfo export "$msi" ServiceInstall | tr -d '\r')
+    row=$(awk -F'\t' '$2 == "NuboraService"' <<<"$rows")
+    [ "$(cut -f3 <<<"$row")" = "$display_name" ] && [ "$(cut -f13 <<<"$row")" = "$description" ] ||
+        die "the service's display name or description did not go in ($arch)"
+    [ "$(awk -F'\t' 'NR > 3 { print $5 }' <<<"$rows" | sort -u)" = 32769 ] || die "the services are not vital ($arch)"
+    [[ $(msiinfo export "$msi" Registry) == *$'\tEventMessageFile\t#%[#ToolExe]\t'* ]] ||
+        die "EventMessageFile is not REG_EXPAND_SZ ($arch)"
+    [ "$(msiinfo export "$msi" _ForceCodepage | tr -d '\r' | sed -n 3p)" = $'936\t_ForceCodepage' ] ||
+        die "code page 936 did not go in ($arch)"
+    [ "$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 == "InstallInitialize" { i = $3 }
+        $1 == "RemoveExistingProducts" { r = $3 } END { print (i && r > i) ? "after" : "before" }')" = after ] ||
+        die "RemoveExistingProducts is not after InstallInitialize ($arch)"
+    summary=$(msiinfo suminfo "$msi")
+    [[ $summary == *"Subject: $subject"$'\n'*"Author: Nubora"$'\n'*"Revision number (UUID): {$package_code}"* ]] ||
+        die "the summary information did not go in ($arch)"
+    sign "$msi"
+    mv "$msi" "$out/"
+    echo "$out/$name"
+done
