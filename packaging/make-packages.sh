@@ -154,7 +154,7 @@ for arch in x64 x86; do
     printf '\r\n\r\n936\t_ForceCodepage\r\n' >"$stage/_ForceCodepage.idt"
     msiinfo export "$msi" ServiceInstall |
         sed "s/\t@DISPLAY_NAME@\t/\t$display_name\t/; s/\t@DESCRIPTION@\r\?$/\t$description/" |
-        awk -F'\t' -v OFS='\t' 'NR > 3 { $5 = 32769 } 1' >"$stage/ServiceInstall.idt"
+        awk -F'\t' -v OFS='\t' 'NR > 3 { $6 = 32769 } 1' >"$stage/ServiceInstall.idt"
     # Nor does it mark Type="expandable" values (the "#%" prefix): REG_EXPAND_SZ.
     msiinfo export "$msi" Registry | sed 's/\tEventMessageFile\t\[/\tEventMessageFile\t#%[/' >"$stage/Registry.idt"
     # Nor does it give the files their version; the file hashes are for
@@ -181,7 +181,7 @@ for arch in x64 x86; do
     row=$(awk -F'\t' '$2 == "NuboraService"' <<<"$rows")
     [ "$(cut -f3 <<<"$row")" = "$display_name" ] && [ "$(cut -f13 <<<"$row")" = "$description" ] ||
         die "the service's display name or description did not go in ($arch)"
-    [ "$(awk -F'\t' 'NR > 3 { print $5 }' <<<"$rows" | sort -u)" = 32769 ] || die "the services are not vital ($arch)"
+    [ "$(awk -F'\t' 'NR > 3 { print $6 }' <<<"$rows" | sort -u)" = 32769 ] || die "the services are not vital ($arch)"
     [[ $(msiinfo export "$msi" Registry) == *$'\tEventMessageFile\t#%[#ToolExe]\t'* ]] ||
         die "EventMessageFile is not REG_EXPAND_SZ ($arch)"
     [ "$(msiinfo export "$msi" _ForceCodepage | tr -d '\r' | sed -n 3p)" = $'936\t_ForceCodepage' ] ||

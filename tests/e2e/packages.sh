@@ -1,84 +1,168 @@
 #!/usr/bin/env bash
-# The Windows Installer packages: their tables (no Wine), then the x64 package
-# under wine64: silent install, a newer package over it, an older one refused,
-# removal; the x86 package refused on 64-bit Windows, and a package refused
-# where "NuboraService.exe install" registered the service.
+# The Windows Installer packages: what scripts/package.sh builds and refuses,
+# their tables and signatures (no Wine), then the x64 package under wine64:
+# refused where a piece was registered by hand, installed over a newer file
+# left at the path, upgraded while the report service waits, a downgrade
+# refused, removed.
 set -euo pipefail
+# The packages hold the shipped 32-bit executables: the services run as WOW64
+# processes (tests/e2e/wow64.sh).
+export NUBORA_ARCH=i686
 source "$(dirname "$0")/common.sh"
 e2e_setup nbp # the prefix and namespace, for later
 data=$e2e_root/tests/data/packages bin=$e2e_root/build/win32 work=$out
 old=$(tr -d '\r\n' <"$bin/version.txt")
 new=${old%.*}.$((${old##*.} + 1))
-for v in "$old" "$new"; do "$e2e_root/scripts/package.sh" --out "$work" --version "$v" >/dev/null; done
+package() { "$e2e_root/scripts/package.sh" "$@" >/dev/null 2>"$work/package.err"; }
+package_code() { msiinfo suminfo "$1/nubora-$2-x64.msi" | sed -n 's/^Revision number (UUID): //p'; }
+
+# with_version DIR X.Y.Z: copies of the shipped executables whose version
+# resources (VS_FIXEDFILEINFO: file and product version, 16-bit words
+# Y X 0 Z from its 9th byte on) say X.Y.Z.0.
+with_version() {
+    local exe at x y z
+    IFS=. read -r x y z <<<"$2"
+    mkdir -p "$1"
+    for exe in NuboraService.exe nubora.exe; do
+        cp "$bin/$exe" "$1/"
+        at=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$1/$exe" | head -n 1 | cut -d: -f1)
+        for words in 8 16; do
+            printf "$(printf '\\x%02x' $((y & 255)) $((y >> 8)) $((x & 255)) $((x >> 8)) 0 0 $((z & 255)) $((z >> 8)))" |
+                dd of="$1/$exe" bs=1 seek=$((at + words)) conv=notrunc status=none
+        done
+    done
+}
+with_version "$work/new" "$new"
+with_version "$work/higher" 9.9.9
+cp -r "$work/new" "$work/changed" && printf x >>"$work/changed/nubora.exe"
+
+# EXIT-CODE OUT ARGUMENTS...: one tree built twice is one package (the
+# second build passes beside the first); the same version with other content
+# is refused there; versions are numbers and must be the executables'.
+while read -r rc dir args; do
+    # shellcheck disable=SC2086 # ARGUMENTS are words
+    e2e_check "package.sh $args --out $dir: exit code $rc" test "$(package $args --out "$work/$dir"; echo $?)" = "$rc"
+done <<EOF
+0 one
+0 one   --bin $bin --version ${old%.*}.0${old##*.}
+0 new   --bin $work/new
+1 new   --bin $work/changed
+0 other --bin $work/changed
+1 one   --version $new
+1 one   --bin $e2e_root/build/win64
+EOF
+e2e_check "a changed executable is another package" test "$(package_code "$work/new" "$new")" != "$(package_code "$work/other" "$new")"
+mkdir "$work/files"
+msiextract -C "$work/files" "$work/new/nubora-$new-x64.msi" >/dev/null
+e2e_check "a package from --bin holds exactly the given bytes" cmp -s \
+    <(cat "$work/files/Nubora/NuboraService/"{NuboraService,nubora}.exe) <(cat "$work/new/"{NuboraService,nubora}.exe)
+
+# Signed with a throw-away self-signed code-signing certificate: both
+# executables (as extracted) and both packages verify against it.
+echo secret >"$work/password"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 -subj "/CN=Nubora test" \
+    -addext extendedKeyUsage=codeSigning 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "file:$work/password" -out "$work/cert.pfx"
+package --bin "$bin" --sign "$work/cert.pfx" --password-file "$work/password" --out "$work/signed" || cat "$work/package.err"
+msiextract -C "$work/signed" "$work/signed/nubora-$old-x86.msi" >/dev/null # x86: under "Program Files"
+for f in "$work/signed/"nubora-*.msi "$work/signed/Program Files/Nubora/NuboraService/"*.exe; do
+    e2e_check "signed: $(basename "$f")" osslsigncode verify -CAfile "$work/cert.pem" -in "$f" >/dev/null
+done
 
 # The rows the rules fix (the version written as <version>; the product code
-# follows the version: the upgrade below fails if it does not) and the count
-# of the display name's bytes in code page 936.
+# follows the version: the upgrade below fails if it does not), the count of
+# the display name's bytes in code page 936 and the summary information.
 tables() {
     for t in Property ServiceInstall ServiceControl Upgrade LaunchCondition AppSearch RegLocator Registry \
-        RemoveFile Component Directory File; do msiinfo export "$1" $t | sed 1,3d; done | tr -d '\r' |
+        RemoveFile Component Directory File CustomAction; do msiinfo export "$1" $t | sed 1,3d; done | tr -d '\r' |
         awk -F'\t' -v OFS='\t' '$1 != "ProductCode" { if (NF == 8) { $4 = $5; NF = 4 } print }' | LC_ALL=C sort |
         sed "s/\b${old//./\\.}\b/<version>/g"
+    msiinfo export "$1" InstallExecuteSequence | tr -d '\r' | sort -t$'\t' -k3,3n |
+        grep -E '^(CostFinalize|SetInstallLocation|InstallValidate|InstallInitialize|RemoveExistingProducts|[A-Za-z]*(Services|Files))\s'
     msiinfo export "$1" _ForceCodepage | tr -d '\r' | sed -n 3p
-    msiinfo suminfo "$1" | grep '^Template'
+    msiinfo suminfo "$1" | grep -vE '^(Revision number|Created|Last saved)'
     LC_ALL=C grep -caF "$(printf 'Nubora服务' | iconv -t GBK)" "$1" || :
 }
 for arch in x64 x86; do
-    tables "$work/nubora-$old-$arch.msi" >"$work/$arch.tables"
+    tables "$work/one/nubora-$old-$arch.msi" >"$work/$arch.tables"
     e2e_same "$arch package tables" "$data/$arch.tables" "$work/$arch.tables"
 done
 
-# Under wine64. The wineserver stays up to the end: a restart would start the
-# installed auto-start services, which the packages themselves never start.
+# Under wine64, COM1 a pseudo-terminal. The wineserver stays up to the end: a
+# restart would start the installed auto-start services.
+nubora_console_pty "$ns" "$prefix" "$work/console"
 echo "$ns" >"$prefix/.nubora_netns"
 ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p
-cp "$work"/nubora-*-x*.msi "$prefix/drive_c/"
+cp "$work"/{one,new}/nubora-*-x*.msi "$prefix/drive_c/"
 folder="$prefix/drive_c/Program Files/Nubora"
+# Files that are not the package's; the log last written before this boot.
 for f in ipconfig_xen_vm.ini ipconfig_post.bat ipconfig_service.log; do echo "not the package's" >"$windir/$f"; done
+touch -d 2000-01-01 "$windir/ipconfig_service.log"
 wine() { nubora_wine "$ns" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
+state() { wine sc query "$1" | awk '/STATE/ { print $4 }'; }
 
 # Both services and the event source as "reg export" writes them (UTF-16:
-# "reg query" prints the Chinese text as "?"). Wine writes ImagePath without
-# the quotes that Windows puts around the path: quotes are dropped.
+# "reg query" prints the Chinese text as "?").
 registration() {
     local key
     for key in NuboraService NuboraReport EventLog\\Application\\NuboraService; do
         rm -f "$prefix/drive_c/k.reg"
         wine reg export "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$key" 'c:\k.reg' /y >/dev/null || continue
-        iconv -f UTF-16 -t UTF-8 "$prefix/drive_c/k.reg" | tr -d '\r' |
-            grep -vE '^(Windows Registry|"PreshutdownTimeout"|$)' | sed '/^"ImagePath"/s/\\"//g'
+        iconv -f UTF-16 -t UTF-8 "$prefix/drive_c/k.reg" | tr -d '\r' | grep -vE '^(Windows Registry|"PreshutdownTimeout"|$)'
     done
 }
-# NAME ACTION PACKAGE EXIT-CODE PRODUCTS-AFTER INSTALLED-AFTER(yes, no, -) REFUSED-BY(-)
+# NAME EXIT-CODE PRODUCTS-AFTER INSTALLED-FROM(a folder, no, -) REFUSED-BY(-) MSIEXEC-ARGUMENTS...
+# msiexec runs from a batch file, which hands it its command line as written.
 # Wine's msiexec cuts its exit code to 8 bits: 1603 (failed) shows as 67.
 # Its log tells neither a launch condition's message nor which one failed:
 # only that the action failed ("Return value 0") and the properties.
 step() {
     local rc=0
-    wine msiexec "$2" "c:\\$3" /qn /l*v 'c:\msi.log' >/dev/null || rc=$?
-    e2e_check "$1: exit code $4" test "$rc" = "$4"
-    e2e_check "$1: products after: ${5:-none}" test "$(wine reg query \
+    printf '@msiexec %s /qn /l*v c:\\msi.log\r\n' "${*:6}" >"$prefix/drive_c/msiexec.bat"
+    wine cmd /c 'c:\msiexec.bat' >/dev/null || rc=$?
+    e2e_check "$1: exit code $2" test "$rc" = "$2"
+    e2e_check "$1: products after: ${3:-none}" test "$(wine reg query \
         'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | awk -v RS= \
-        '/DisplayName +REG_SZ +Nubora\n/ { sub(/.*DisplayVersion +REG_SZ +/, ""); sub(/\n.*/, ""); print }')" = "$5"
-    [ "$7" = - ] || e2e_check "$1: refused by a launch condition ($7)" grep -qzE \
-        "LaunchConditions. Return value 0.*Property\(S\): $7 = " "$prefix/drive_c/msi.log"
-    if [ "$6" = yes ]; then
-        e2e_check "$1: both executables in Program Files" cmp -s \
-            <(cat "$folder/NuboraService/"{NuboraService,nubora}.exe) <(cat "$bin/"{NuboraService,nubora}.exe)
-        registration >"$work/registration"
-        e2e_same "$1: both services and the event source" "$data/registration" "$work/registration"
-    elif [ "$6" = no ]; then
+        '/DisplayName +REG_SZ +Nubora\n/ { sub(/.*DisplayVersion +REG_SZ +/, ""); sub(/\n.*/, ""); print }')" = "$3"
+    [ "$5" = - ] || e2e_check "$1: refused by a launch condition ($5)" grep -qzE \
+        "LaunchConditions. Return value 0.*Property\(S\): $5 = " "$prefix/drive_c/msi.log"
+    if [ "$4" = no ]; then
         e2e_check "$1: no file, no folder, no service, no event source" test ! -e "$folder" -a -z "$(registration)"
+    elif [ "$4" != - ]; then
+        e2e_check "$1: both executables in Program Files are the package's" cmp -s \
+            <(cat "$folder/NuboraService/"{NuboraService,nubora}.exe) <(cat "$4/"{NuboraService,nubora}.exe)
     fi
 }
-step "x86 package on 64-bit Windows" /i "nubora-$old-x86.msi" 67 "" no VersionNT64
-step install /i "nubora-$old-x64.msi" 0 "$old" yes -
-step upgrade /i "nubora-$new-x64.msi" 0 "$new" yes -
-step downgrade /i "nubora-$old-x64.msi" 67 "$new" yes WIX_DOWNGRADE_DETECTED
-step uninstall /x "nubora-$new-x64.msi" 0 "" no -
+step "x86 package on 64-bit Windows" 67 "" no VersionNT64 /i "c:\\nubora-$old-x86.msi"
+# REGISTERED-BY-HAND | TAKEN-BACK | LAUNCH-CONDITION'S PROPERTY
+while IFS='|' read -r registered taken_back property; do
+    # shellcheck disable=SC2086 # commands are words
+    wine $registered >/dev/null
+    step "after $registered" 67 "" - "$property" /i "c:\\nubora-$old-x64.msi"
+    # shellcheck disable=SC2086
+    wine $taken_back >/dev/null
+done <<EOF
+$NUBORA_EXE install|$NUBORA_EXE uninstall|SERVICE_REGISTERED
+$NUBORA_TOOL report --install-service|$NUBORA_TOOL report --uninstall-service|REPORT_REGISTERED
+reg add HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NuboraService /v EventMessageFile /d c:\\n.exe|reg delete HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NuboraService /f|EVENT_SOURCE_REGISTERED
+EOF
+cp "$work/higher/NuboraService.exe" "$folder/NuboraService/"
+step "install over a newer file left at the path" 0 "$old" "$bin" - /i "c:\\nubora-$old-x64.msi" \
+    'REPORT_OPTIONS="--console none"'
+registration >"$work/registration"
+e2e_same "both services and the event source, REPORT_OPTIONS appended" "$data/registration-options" "$work/registration"
+
+# The report service waits for NuboraService, registered automatic and not
+# run since the system started: the upgrade stops it and waits.
+wine net start NuboraReport >/dev/null || :
+e2e_check "NuboraReport waits for NuboraService" test "$(state NuboraReport)" = RUNNING
+step "upgrade while NuboraReport waits" 0 "$new" "$work/new" - /i "c:\\nubora-$new-x64.msi"
+e2e_check "upgrade: NuboraReport stopped" test "$(state NuboraReport)" = STOPPED
+registration >"$work/registration"
+e2e_same "upgrade: both services and the event source" "$data/registration" "$work/registration"
+step downgrade 67 "$new" "$work/new" WIX_DOWNGRADE_DETECTED /i "c:\\nubora-$old-x64.msi"
+step uninstall 0 "" no - /x "c:\\nubora-$new-x64.msi"
 e2e_check "uninstall: the provisioning file, post script and log stay" test \
     "$(cat "$windir"/ipconfig_{xen_vm.ini,post.bat,service.log})" = "$(printf "not the package's\n%.0s" 1 2 3)"
-wine "$NUBORA_EXE" install >/dev/null
-step "service registered by install" /i "nubora-$old-x64.msi" 67 "" - SERVICE_REGISTERED
-wine "$NUBORA_EXE" uninstall >/dev/null
+e2e_check "nothing was written to COM1" test ! -s "$work/console"
 e2e_summary
