@@ -16,24 +16,21 @@ new=${old%.*}.$((${old##*.} + 1))
 package() { "$e2e_root/scripts/package.sh" "$@" >/dev/null 2>"$work/package.err"; }
 package_code() { msiinfo suminfo "$1/nubora-$2-x64.msi" | sed -n 's/^Revision number (UUID): //p'; }
 
-# with_version DIR X.Y.Z: copies of the shipped executables whose version
-# resources (VS_FIXEDFILEINFO: file and product version, 16-bit words
-# Y X 0 Z from its 9th byte on) say X.Y.Z.0.
-with_version() {
-    local exe at x y z
-    IFS=. read -r x y z <<<"$2"
+# with_build DIR Z: copies of the shipped executables whose version resources
+# say X.Y.Z.0 (VS_FIXEDFILEINFO: Z is the 16-bit word at its 15th byte, file
+# version, and 23rd, product version).
+with_build() {
     mkdir -p "$1"
     for exe in NuboraService.exe nubora.exe; do
         cp "$bin/$exe" "$1/"
         at=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$1/$exe" | head -n 1 | cut -d: -f1)
-        for words in 8 16; do
-            printf "$(printf '\\x%02x' $((y & 255)) $((y >> 8)) $((x & 255)) $((x >> 8)) 0 0 $((z & 255)) $((z >> 8)))" |
-                dd of="$1/$exe" bs=1 seek=$((at + words)) conv=notrunc status=none
+        for seek in $((at + 14)) $((at + 22)); do
+            printf "$(printf '\\x%02x' $(($2 & 255)) $(($2 >> 8)))" | dd of="$1/$exe" bs=1 seek=$seek conv=notrunc status=none
         done
     done
 }
-with_version "$work/new" "$new"
-with_version "$work/higher" 9.9.9
+with_build "$work/new" "${new##*.}"
+with_build "$work/higher" 65535
 cp -r "$work/new" "$work/changed" && printf x >>"$work/changed/nubora.exe"
 
 # EXIT-CODE OUT ARGUMENTS...: one tree built twice is one package (the
