@@ -36,13 +36,13 @@ die() { echo "package.sh: $*" >&2; exit 1; }
 need=(wixl:wixl msiinfo:msitools msibuild:msitools file:file sha256sum:coreutils)
 [ -n "$bin" ] || need+=(cmake:cmake ninja:ninja-build i686-w64-mingw32-g++-posix:g++-mingw-w64-i686-posix)
 [ -z "$pfx" ] || need+=(osslsigncode:osslsigncode openssl:openssl)
-missing=()
+missing=() tools=()
 for tool_package in "${need[@]}"; do
-    command -v "${tool_package%%:*}" >/dev/null || missing+=("${tool_package#*:}")
+    command -v "${tool_package%%:*}" >/dev/null || { tools+=("${tool_package%%:*}") missing+=("${tool_package#*:}"); }
 done
 if [ ${#missing[@]} -gt 0 ]; then
     mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
-    echo "package.sh: installing ${missing[*]} (a tool is missing)" >&2
+    echo "package.sh: ${tools[*]} missing: installing ${missing[*]}" >&2
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null || die "could not install ${missing[*]}"
 fi
 
