@@ -57,13 +57,14 @@ e2e_check "a package from --bin holds exactly the given bytes" cmp -s \
 # Signed with a throw-away self-signed code-signing certificate: both
 # executables (as extracted) and both packages verify against it.
 echo secret >"$work/password"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 -subj "/CN=Nubora test" \
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 -subj "/CN=Nubora test" \
     -addext extendedKeyUsage=codeSigning 2>/dev/null
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "file:$work/password" -out "$work/cert.pfx"
 package --bin "$bin" --sign "$work/cert.pfx" --password-file "$work/password" --out "$work/signed" || cat "$work/package.err"
 msiextract -C "$work/signed" "$work/signed/nubora-$old-x86.msi" >/dev/null # x86: under "Program Files"
+verified() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
 for f in "$work/signed/"nubora-*.msi "$work/signed/Program Files/Nubora/NuboraService/"*.exe; do
-    e2e_check "signed: $(basename "$f")" osslsigncode verify -CAfile "$work/cert.pem" -in "$f" >/dev/null
+    e2e_check "signed: $(basename "$f")" verified "$f"
 done
 
 # The rows the rules fix (the version written as <version>; the product code
@@ -146,6 +147,9 @@ EOF
 cp "$work/higher/NuboraService.exe" "$folder/NuboraService/"
 step "install over a newer file left at the path" 0 "$old" "$bin" - /i "c:\\nubora-$old-x64.msi" \
     'REPORT_OPTIONS="--console none"'
+e2e_check "Programs and Features: the install folder, no Change button" test "$(wine reg query \
+    'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | awk -v RS= '/DisplayName +REG_SZ +Nubora\n/' |
+    grep -cE '^ +(InstallLocation +REG_SZ +C:\\Program Files\\Nubora\\NuboraService\\|NoModify +REG_DWORD +0x1)$')" = 2
 registration >"$work/registration"
 e2e_same "both services and the event source, REPORT_OPTIONS appended" "$data/registration-options" "$work/registration"
 
