@@ -13,9 +13,8 @@
 #   --version X.Y.Z   must equal the executables' version (a check)
 #   --out DIR         default build/packages
 set -euo pipefail
-cd "$(dirname "$0")/.."
 usage="usage: scripts/package.sh [--bin DIR] [--sign PFX [--password-file F] [--timestamp URL]] [--version X.Y.Z] [--out DIR]"
-bin="" pfx="" password_file="" timestamp="" version="" out=build/packages
+bin="" pfx="" password_file="" timestamp="" version="" out=""
 while [ $# -gt 0 ]; do
     [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
     case $1 in
@@ -30,6 +29,9 @@ while [ $# -gt 0 ]; do
     shift 2
 done
 [ -n "$pfx" ] || [ -z "$password_file$timestamp" ] || { echo "$usage" >&2; exit 2; }
+# Paths given are the caller's; the script works from the source tree.
+for path in bin pfx password_file out; do [ -z "${!path}" ] || printf -v "$path" '%s' "$(realpath -m -- "${!path}")"; done
+cd "$(dirname "$0")/.."
 die() { echo "package.sh: $*" >&2; exit 1; }
 
 # Tools first: a missing one is installed from its Debian package, by name.
@@ -48,6 +50,7 @@ fi
 
 stage=$(mktemp -d /tmp/nubora-package.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
+out=${out:-build/packages}
 if [ -z "$bin" ]; then
     bin=build/win32
     [ -f "$bin/build.ninja" ] || cmake --preset win32 >"$stage/build.log" 2>&1 || { cat "$stage/build.log" >&2; die "cmake --preset win32 failed"; }
