@@ -135,6 +135,7 @@ for exe in "$stage"/*.exe; do sign "$exe"; done
 mkdir -p "$out"
 for arch in x64 x86; do
     name=nubora-$version-$arch.msi msi=$stage/nubora-$version-$arch.msi
+    template="$([ $arch = x64 ] && echo x64 || echo Intel);1033"
     package_code=$(derived_guid "$upgrade_code $inputs $version $arch")
     # The same version with other content is another package, which Windows
     # refuses (1638) where the first is installed.
@@ -176,7 +177,7 @@ for arch in x64 x86; do
         -q "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
-        -s "$subject" Nubora "$([ $arch = x64 ] && echo x64 || echo Intel);1033" "{$package_code}") ||
+        -s "$subject" Nubora "$template" "{$package_code}") ||
         die "msibuild failed ($arch)"
 
     # Read back what Windows Installer will read.
@@ -193,7 +194,7 @@ for arch in x64 x86; do
         $1 == "RemoveExistingProducts" { r = $3 } END { print (i && r > i) ? "after" : "before" }')" = after ] ||
         die "RemoveExistingProducts is not after InstallInitialize ($arch)"
     summary=$(msiinfo suminfo "$msi")
-    [[ $summary == *"Subject: $subject"$'\n'*"Author: Nubora"$'\n'*"Revision number (UUID): {$package_code}"* ]] ||
+    [[ $summary == *"Subject: $subject"$'\n'*"Author: Nubora"$'\n'*"Template: $template"$'\n'*"Revision number (UUID): {$package_code}"* ]] ||
         die "the summary information did not go in ($arch)"
     sign "$msi"
     mv "$msi" "$out/"
