@@ -5,6 +5,7 @@
 
 #include "netconfig/command_runner.h"
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "platform/probes.h"
 
 namespace nubora {
@@ -28,7 +29,7 @@ constexpr const wchar_t* kAddDns =
 // buffer is logged and skipped.
 void RunFitting(const std::wstring& command) {
   if (command.size() >= kCommandLineCapacity) {
-    LogWide(L"command line too long , not run : %ls\n", command.c_str());
+    LogValue(kCommandTooLongPrefix, command.c_str());
     return;
   }
   wchar_t buffer[kCommandLineCapacity] = {};
@@ -94,25 +95,25 @@ std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfi
   const std::wstring first = FormatWide(legacyOs != 0 ? kSetFirstAddressLegacy : kSetFirstAddress,
                                         name, addresses[0].c_str(), desired.mask, desired.gateway);
   if (IsAddressConfigChanged(desired, current) != 0) {
-    LogWide(L"start set config ip submask gateway...\n");
+    LogWideLine(kAddressChangedLine);
     RunFitting(first);
     for (std::size_t i = 1; i < addresses.size(); ++i) {
       RunFitting(FormatWide(kAddAddress, name, addresses[i].c_str(), desired.mask));
     }
   } else {
-    LogWide(L"config ip submask gateway is not changed...\n");
+    LogWideLine(kAddressUnchangedLine);
   }
 
   if (!desired.dnsList || desired.dnsList->empty()) return 0;
   const AddressList& servers = *desired.dnsList;
   if (IsDnsConfigChanged(desired, current) != 0) {
-    LogWide(L"start set config dns...\n");
+    LogWideLine(kDnsChangedLine);
     RunFitting(FormatWide(kSetFirstDns, name, servers[0].c_str()));
     for (std::size_t i = 1; i < servers.size(); ++i) {
       RunFitting(FormatWide(kAddDns, name, servers[i].c_str()));
     }
   } else {
-    LogWide(L"config dns is not changed...\n");
+    LogWideLine(kDnsUnchangedLine);
   }
   return 0;
 }

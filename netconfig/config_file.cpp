@@ -6,6 +6,7 @@
 #include <new>
 
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "platform/platform.h"
 
 namespace nubora {
@@ -99,35 +100,35 @@ const wchar_t* Unusable(SectionReader& reader, unsigned long count, const wchar_
 bool PlaceAddressText(wchar_t (&field)[kAddressTextCapacity], const wchar_t* value,
                       const wchar_t* key) {
   if (PlaceText(field, value)) return true;
-  LogWide(L"config %ls too long , ignore it\n", key);
+  LogWideLine(kFieldTooLongFormat, key);
   return false;
 }
 
 Verdict ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
   unsigned long count = reader.Read(L"IP", L"0.0.0.0");
   if (count == 0) return Drop(L"IP is empty");
-  LogWide(L"ip=%ls\n", reader.value);
+  LogValue(kIpPrefix, reader.value);
   if (IsUnset(reader.value)) {
     return Drop(Unusable(reader, count, L"IP is missing", L"IP is empty", L"IP is 0.0.0.0"));
   }
-  LogWide(L"config ip=%ls\n", reader.value);
+  LogValue(kConfigIpPrefix, reader.value);
   record.ipList = SplitAddressList(reader.value);
   if (!record.ipList || record.ipList->empty()) return Drop(L"IP holds no address");
 
   count = reader.Read(L"MASK", L"0.0.0.0");
   if (count == 0) return Drop(L"MASK is empty");
-  LogWide(L"mask=%ls\n", reader.value);
+  LogValue(kMaskPrefix, reader.value);
   if (IsUnset(reader.value)) {
     return Drop(Unusable(reader, count, L"MASK is missing", L"MASK is empty", L"MASK is 0.0.0.0"));
   }
-  LogWide(L"config mask=%ls\n", reader.value);
+  LogValue(kConfigMaskPrefix, reader.value);
   if (!PlaceAddressText(record.mask, reader.value, L"mask")) {
     return Drop(L"MASK is longer than 29 characters");
   }
 
   if (reader.Read(L"GATEWAY", L" ") > 0) {
-    LogWide(L"gateway=%ls\n", reader.value);
-    LogWide(L"config gateway=%ls\n", reader.value);
+    LogValue(kGatewayPrefix, reader.value);
+    LogValue(kConfigGatewayPrefix, reader.value);
     if (!PlaceAddressText(record.gateway, reader.value, L"gateway")) {
       return Drop(L"GATEWAY is longer than 29 characters");
     }
@@ -140,17 +141,17 @@ Verdict ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
 Verdict ReadSection(SectionReader& reader, AdapterConfig& record) {
   reader.Read(L"DISABLED", L"0");
   if (ReadInteger(reader.value, 10) != 0) {
-    LogWide(L"config entry disabled , ignore it\n");
+    LogWideLine(kDisabledLine);
     return {Outcome::kSkip, L"DISABLED is a nonzero number"};
   }
 
   const unsigned long count = reader.Read(L"MAC", L"0.0.0.0");
   if (count == 0) return Drop(L"MAC is empty");
-  LogWide(L"mac=%ls\n", reader.value);
+  LogValue(kMacPrefix, reader.value);
   if (IsUnset(reader.value)) {
     return Drop(Unusable(reader, count, L"MAC is missing", L"MAC is empty", L"MAC is 0.0.0.0"));
   }
-  LogWide(L"config macaddr=%ls\n", reader.value);
+  LogValue(kConfigMacPrefix, reader.value);
   if (ParseMacAddress(reader.value, record.mac) != 0) {
     return Drop(L"MAC is shorter than 12 characters");
   }
@@ -158,10 +159,10 @@ Verdict ReadSection(SectionReader& reader, AdapterConfig& record) {
   if (reader.Read(L"DHCP", L"0") > 0) {
     record.dhcp = ReadInteger(reader.value, 10);
     if (record.dhcp != 0) {
-      LogWide(L"dhcp enabled\n");
+      LogWideLine(kDhcpEnabledLine);
       return Keep(L"DHCP record");
     }
-    LogWide(L"dhcp disabled\n");
+    LogWideLine(kDhcpDisabledLine);
   }
   return ReadStaticKeys(reader, record);
 }
@@ -203,12 +204,12 @@ std::unique_ptr<AddressList> SplitAddressList(wchar_t* text) {
   for (wchar_t* c = text;; ++c) {
     if (*c == L',') {
       *c = L'\0';
-      LogWide(L"ip adr : %ls\n", item);
+      LogValue(kListItemPrefix, item);
       list->emplace_back(item);
       item = c + 1;
     } else if (*c == L'\0') {
       if (*item != L'\0') {
-        LogWide(L"ip adr : %ls\n", item);
+        LogValue(kListItemPrefix, item);
         list->emplace_back(item);
       }
       break;
@@ -225,18 +226,18 @@ std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
                                                   std::vector<SectionVerdict>* verdicts) {
   IniFiles& ini = *CurrentPlatform().ini;
   if (!ini.Exists(path)) {
-    LogWide(L"config file not exist\n");
+    LogWideLine(kConfigMissingLine);
     return nullptr;
   }
   std::unique_ptr<AdapterConfigList> list(new (std::nothrow) AdapterConfigList);
   if (!list) {
-    LogWide(L"config mem alloc failed\n");
+    LogWideLine(kConfigNoMemoryLine);
     return nullptr;
   }
 
   wchar_t names[kBufferSize] = {};
   if (ini.SectionNames(names, kBufferSize, path) == 0) {
-    LogNarrow("GetPrivateProfileSectionNames failed");
+    LogWide(kSectionNamesFailedLine);
     return list;
   }
   names[kBufferSize - 1] = L'\0';
@@ -246,7 +247,7 @@ std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
   for (const wchar_t* section = names; section < end && *section != L'\0';
        section += std::wcslen(section) + 1) {
     ResetToZero(working);
-    LogWide(L"parsing config file for %ls\n", section);
+    LogValue(kParsingSectionPrefix, section);
     SectionReader reader(ini, path, section, verdicts != nullptr);
     const Verdict verdict = ReadSection(reader, working);
     if (verdicts != nullptr) {
@@ -254,7 +255,7 @@ std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
                            verdict.outcome == Outcome::kSkip, verdict.reason});
     }
     if (verdict.outcome == Outcome::kKeep) list->push_back(std::move(working));
-    LogWide(L"%ls\n", section);
+    LogWideLine(L"%ls", section);
   }
   return list;
 }

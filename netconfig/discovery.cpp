@@ -5,6 +5,7 @@
 
 #include "netconfig/apply.h"
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "platform/ipv4_text.h"
 #include "platform/platform.h"
 
@@ -12,8 +13,7 @@ namespace nubora {
 namespace {
 
 void LogMac(const wchar_t* prefix, const std::uint8_t (&mac)[kMacLength]) {
-  LogWide(L"%ls%02x-%02x-%02x-%02x-%02x-%02x\n", prefix, mac[0], mac[1], mac[2], mac[3], mac[4],
-          mac[5]);
+  LogValue(prefix, MacText(mac).c_str());
 }
 
 bool AdapterHasMac(const AdapterInfo& adapter, const std::uint8_t (&mac)[kMacLength]) {
@@ -42,16 +42,16 @@ std::size_t MatchPass(AdapterConfigList& desired, const std::vector<AdapterInfo>
       }
     }
     if (match == nullptr) {
-      LogMac(L"cannot find match adpater mac=", record.mac);
+      LogMac(kNotFoundPrefix, record.mac);
       continue;
     }
-    LogWide(L"Find Adapter Name: %ls\n", match->friendlyName.c_str());
+    LogValue(kAdapterFoundPrefix, match->friendlyName.c_str());
     LogFlush();
     ++found;
     if (match->friendlyName.size() >= kAdapterNameCapacity) {
       // netsh needs the whole connection name; a cut one could name another
       // connection.
-      LogMac(L"adapter name too long , ignore adapter mac=", record.mac);
+      LogMac(kNameTooLongPrefix, record.mac);
       continue;
     }
     PlaceText(record.adapterName, match->friendlyName.c_str());
@@ -72,8 +72,9 @@ void AnsiToWide(const char* text, wchar_t* buffer, std::size_t capacity) {
 void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
   std::unique_ptr<AddressList> addresses(new AddressList);
   std::unique_ptr<AddressList> servers(new AddressList);
-  LogWide(L"begin getCurrentConfig\n");
-  LogNarrow("current config AdapterName: %s\n", adapter.name.c_str());
+  LogWideLine(kSnapshotLine);
+  // The adapter's own name goes to the log as the bytes it is.
+  LogNarrow("%ls%s\n", kSnapshotNamePrefix, adapter.name.c_str());
 
   AdapterConfig record;
   for (std::size_t i = 0; i < kMacLength; ++i) record.mac[i] = adapter.physical[i];
@@ -83,12 +84,12 @@ void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
     if (!entry.present) break;
     DottedText(entry.ipv4, text);
     addresses->emplace_back(text);
-    LogWide(L"current config ip=%ls\n", text);
+    LogValue(kSnapshotIpPrefix, text);
     std::uint32_t mask = 0;
     if (LengthToIpv4Mask(entry.prefixLength, mask)) {
       DottedText(mask, text);
       PlaceText(record.mask, text);
-      LogWide(L"current config mask=%ls\n", text);
+      LogValue(kSnapshotMaskPrefix, text);
     }
   }
   record.ipList = std::move(addresses);
@@ -97,7 +98,7 @@ void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
     if (!entry.present) break;
     DottedText(entry.ipv4, text);
     servers->emplace_back(text);
-    LogWide(L"current config dns=%ls\n", text);
+    LogValue(kSnapshotDnsPrefix, text);
   }
   record.dnsList = std::move(servers);
 
@@ -106,7 +107,7 @@ void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
     if (!first.present) return;  // the snapshot and its lists are released here
     DottedText(first.ipv4, text);
     PlaceText(record.gateway, text);
-    LogWide(L"current config gateway=%ls\n", text);
+    LogValue(kSnapshotGatewayPrefix, text);
   }
   current.push_back(std::move(record));
 }
@@ -115,23 +116,23 @@ std::int32_t ConfigIpAddresses(AdapterConfigList& desired) {
   Platform& platform = CurrentPlatform();
   AdapterConfigList current;
   int retries = 0;
-  LogWide(L"begin ConfigIpAddresses\n");
+  LogWideLine(kDiscoveryLine);
 
   for (;;) {
     std::vector<AdapterInfo> adapters;
     if (platform.adapters->Enumerate(adapters) != 0) {
-      LogNarrow("Call to GetAdaptersAddresses failed.\n");
+      LogWideLine(kEnumerationFailedLine);
       return 0;
     }
     const std::size_t found = MatchPass(desired, adapters, current);
     if (found == desired.size()) break;
     if (retries >= kDiscoveryMaxRetries) {
-      LogWide(L"cannot find all matched network adapters , configure finded\n");
+      LogWideLine(kGaveUpLine);
       break;
     }
     platform.clock->Sleep(kDiscoveryPauseMs);
     ++retries;
-    LogWide(L"retry find adapters retrycount=%d\n", retries);
+    LogWideLine(kRetryFormat, retries);
   }
 
   for (const AdapterConfig& record : desired) {

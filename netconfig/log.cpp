@@ -99,6 +99,19 @@ void LogWide(const wchar_t* format, ...) {
   WriteWhole(ToMultibyte(text));
 }
 
+void LogWideLine(const wchar_t* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::wstring text = VFormatWide(format, args);
+  va_end(args);
+  text += L'\n';
+  WriteWhole(ToMultibyte(text));
+}
+
+void LogValue(const wchar_t* prefix, const wchar_t* value) {
+  WriteWhole(ToMultibyte(std::wstring(prefix) + value + L'\n'));
+}
+
 void LogNarrow(const char* format, ...) {
   std::va_list args;
   va_start(args, format);

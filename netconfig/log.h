@@ -18,6 +18,11 @@ void LogNarrow(const char* format, ...)
     ;
 void LogFlush();
 
+// One line of the log (netconfig/log_lines.h): `format` and its values, then
+// the line end; or a fixed text and its value.
+void LogWideLine(const wchar_t* format, ...);
+void LogValue(const wchar_t* prefix, const wchar_t* value);
+
 // Text in the current locale's multibyte code page, as the log writes it; a
 // character the code page lacks becomes '?'.
 std::string ToMultibyte(const std::wstring& text);

@@ -4,28 +4,26 @@
 #include "netconfig/config_file.h"
 #include "netconfig/discovery.h"
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
 
 namespace nubora {
 namespace {
 
-void LogTime(const wchar_t* format) {
-  const LocalTime now = CurrentPlatform().clock->Now();
-  LogWide(format, now.year, now.month, now.day, now.hour, now.minute, now.second);
-}
+std::wstring Now() { return ClockText(CurrentPlatform().clock->Now()); }
 
 }  // namespace
 
 std::int32_t RunConfiguration() {
   OpenRunLog(kLogPath);
-  LogTime(L"start time %d-%d-%d,%2d:%2d:%2d\n");
-  LogWide(L"starting config ip address\n");
+  LogValue(kStartTimePrefix, Now().c_str());
+  LogWideLine(kStartingLine);
   LogFlush();
 
   std::unique_ptr<AdapterConfigList> desired = ReadConfigFile(kConfigPath);
   if (!desired || desired->empty()) {
-    LogWide(L"config file error , no configure information\n");
+    LogWideLine(kNoConfigurationLine);
     LogFlush();
     return 0;
   }
@@ -33,7 +31,7 @@ std::int32_t RunConfiguration() {
   LogFlush();
   const std::int32_t result = ConfigIpAddresses(*desired);
   LogFlush();
-  LogWide(L"configure end\n");
+  LogWideLine(kConfigureEndLine);
 
   SystemProbe& system = *CurrentPlatform().system;
   void* redirection = nullptr;
@@ -46,7 +44,8 @@ std::int32_t RunConfiguration() {
     system.RevertRedirection(redirection);
   }
 
-  LogTime(L"end time %d-%d-%d,%2d:%2d:%2d\n\n");
+  // The blank line that closes the run goes in the same write.
+  LogWide(L"%ls%ls\n\n", kEndTimePrefix, Now().c_str());
   LogFlush();
   return result;
 }

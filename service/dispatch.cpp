@@ -1,6 +1,7 @@
 #include "service/dispatch.h"
 
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "netconfig/run.h"
 #include "platform/probes.h"
 #include "service/installer.h"
@@ -38,18 +39,18 @@ int EntryMain(int argc, wchar_t** argv) {
     case Verb::kInstall: {
       const int result = InstallService(kInstallPath, kServiceName, kDisplayName, kDescription);
       if (result == 0) {
-        LogWide(L"installservice successfully\n");
+        LogWideLine(kInstalledLine);
       } else {
-        LogWide(L"installservice failed with errorcode=%d\n", result);
+        LogWideLine(kInstallFailedFormat, result);
       }
       break;
     }
     case Verb::kUninstall: {
       const int result = UninstallService(kServiceName);
       if (result == 0) {
-        LogWide(L"uninstallservice successfully\n");
+        LogWideLine(kUninstalledLine);
       } else {
-        LogWide(L"uninstallservice failed with errorcode=%d\n", result);
+        LogWideLine(kUninstallFailedFormat, result);
       }
       break;
     }

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "netconfig/run.h"
 #include "platform/platform.h"
 #include "service/installer.h"
@@ -113,7 +114,7 @@ unsigned long NUBORA_CALLBACK ServiceCtrlHandler(unsigned long control, unsigned
     if (Order().stopped) return 0;
     ReportState(kServiceStopPending);
   }
-  LogWide(L"some one try to stop our service, entering stop pending state\n");
+  LogWideLine(kStopRequestLine);
   return 0;
 }
 
