@@ -11,19 +11,15 @@
 namespace nubora {
 namespace {
 
-constexpr const wchar_t* kSetDhcp =
-    L"c:\\windows\\system32\\netsh.exe interface ip set address name=\"%ls\" dhcp";
+// netsh's forms, after kNetshCommandPrefix.
+constexpr const wchar_t* kSetDhcp = L"%lsset address name=\"%ls\" dhcp";
 constexpr const wchar_t* kSetFirstAddressLegacy =
-    L"c:\\windows\\system32\\netsh.exe interface ip set address name=\"%ls\" static %ls %ls %ls "
+    L"%lsset address name=\"%ls\" static %ls %ls %ls "
     L"gwmetric=1";
-constexpr const wchar_t* kSetFirstAddress =
-    L"c:\\windows\\system32\\netsh.exe interface ip set address name=\"%ls\" static %ls %ls %ls";
-constexpr const wchar_t* kAddAddress =
-    L"c:\\windows\\system32\\netsh.exe interface ip add address name=\"%ls\" %ls %ls";
-constexpr const wchar_t* kSetFirstDns =
-    L"c:\\windows\\system32\\netsh.exe interface ip set dns name=\"%ls\" static %ls validate=no";
-constexpr const wchar_t* kAddDns =
-    L"c:\\windows\\system32\\netsh.exe interface ip add dns name=\"%ls\" %ls validate=no";
+constexpr const wchar_t* kSetFirstAddress = L"%lsset address name=\"%ls\" static %ls %ls %ls";
+constexpr const wchar_t* kAddAddress = L"%lsadd address name=\"%ls\" %ls %ls";
+constexpr const wchar_t* kSetFirstDns = L"%lsset dns name=\"%ls\" static %ls validate=no";
+constexpr const wchar_t* kAddDns = L"%lsadd dns name=\"%ls\" %ls validate=no";
 
 // A command line is never run cut short: one that does not fit the runner's
 // buffer is logged and skipped.
@@ -84,7 +80,7 @@ std::int32_t IsDnsConfigChanged(const AdapterConfig& desired, const AdapterConfi
 std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfigList& current) {
   const wchar_t* name = desired.adapterName;
   if (desired.dhcp != 0) {
-    RunFitting(FormatWide(kSetDhcp, name));
+    RunFitting(FormatWide(kSetDhcp, kNetshCommandPrefix, name));
     return 0;
   }
 
@@ -92,13 +88,15 @@ std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfi
   // other way without one has no address part to apply.
   if (!desired.ipList || desired.ipList->empty()) return 0;
   const AddressList& addresses = *desired.ipList;
-  const std::wstring first = FormatWide(legacyOs != 0 ? kSetFirstAddressLegacy : kSetFirstAddress,
-                                        name, addresses[0].c_str(), desired.mask, desired.gateway);
+  const std::wstring first =
+      FormatWide(legacyOs != 0 ? kSetFirstAddressLegacy : kSetFirstAddress, kNetshCommandPrefix,
+                 name, addresses[0].c_str(), desired.mask, desired.gateway);
   if (IsAddressConfigChanged(desired, current) != 0) {
     LogWideLine(kAddressChangedLine);
     RunFitting(first);
     for (std::size_t i = 1; i < addresses.size(); ++i) {
-      RunFitting(FormatWide(kAddAddress, name, addresses[i].c_str(), desired.mask));
+      RunFitting(
+          FormatWide(kAddAddress, kNetshCommandPrefix, name, addresses[i].c_str(), desired.mask));
     }
   } else {
     LogWideLine(kAddressUnchangedLine);
@@ -108,9 +106,9 @@ std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfi
   const AddressList& servers = *desired.dnsList;
   if (IsDnsConfigChanged(desired, current) != 0) {
     LogWideLine(kDnsChangedLine);
-    RunFitting(FormatWide(kSetFirstDns, name, servers[0].c_str()));
+    RunFitting(FormatWide(kSetFirstDns, kNetshCommandPrefix, name, servers[0].c_str()));
     for (std::size_t i = 1; i < servers.size(); ++i) {
-      RunFitting(FormatWide(kAddDns, name, servers[i].c_str()));
+      RunFitting(FormatWide(kAddDns, kNetshCommandPrefix, name, servers[i].c_str()));
     }
   } else {
     LogWideLine(kDnsUnchangedLine);

@@ -6,6 +6,9 @@
 
 namespace nubora {
 
+// Every command line the apply stage runs starts so.
+constexpr wchar_t kNetshCommandPrefix[] = L"c:\\windows\\system32\\netsh.exe interface ip ";
+
 // Brings one matched adapter to its desired configuration with netsh command
 // lines, issuing only the parts that differ from its first snapshot. Always 0.
 std::int32_t ApplyAdapterConfig(const AdapterConfig& desired, const AdapterConfigList& current);

@@ -11,6 +11,7 @@
 
 #include "netconfig/config_file.h"
 #include "netconfig/log.h"
+#include "netconfig/log_lines.h"
 #include "netconfig/run.h"
 #include "nubora/adapters_file.h"
 #include "nubora/stand_ins.h"
@@ -38,13 +39,6 @@ int Usage(const std::wstring& message, std::string& err) {
   return kUsage;
 }
 
-std::wstring Mac(const std::uint8_t (&mac)[kMacLength]) {
-  wchar_t text[32];
-  std::swprintf(text, 32, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
-                mac[5]);
-  return text;
-}
-
 std::wstring Joined(const AddressList* list) {
   if (list == nullptr) return L"(none)";
   std::wstring text;
@@ -53,11 +47,12 @@ std::wstring Joined(const AddressList* list) {
 }
 
 std::wstring Describe(const AdapterConfig& record) {
-  if (record.dhcp != 0) return L"DHCP, MAC " + Mac(record.mac);
+  if (record.dhcp != 0) return L"DHCP, MAC " + MacText(record.mac);
   std::wstring gateway = record.gateway;
   if (gateway == L" ") gateway = L"(none)";
-  return L"static, MAC " + Mac(record.mac) + L", IP " + Joined(record.ipList.get()) + L", mask " +
-         record.mask + L", gateway " + gateway + L", DNS " + Joined(record.dnsList.get());
+  return L"static, MAC " + MacText(record.mac) + L", IP " + Joined(record.ipList.get()) +
+         L", mask " + record.mask + L", gateway " + gateway + L", DNS " +
+         Joined(record.dnsList.get());
 }
 
 bool HasAdapter(const std::vector<AdapterInfo>& adapters, const AdapterConfig& record) {
@@ -91,7 +86,7 @@ Json RecordJson(std::size_t number, const std::wstring& section, const AdapterCo
   return {{"number", number},
           {"section", Utf8(section)},
           {"type", dhcp ? "dhcp" : "static"},
-          {"mac", Utf8(Mac(record.mac))},
+          {"mac", Utf8(MacText(record.mac))},
           {"ip", AddressesJson(record.ipList.get())},
           {"mask", dhcp ? Json(nullptr) : Json(Utf8(record.mask))},
           {"gateway", dhcp || gateway == L" " ? Json(nullptr) : Json(Utf8(gateway))},

@@ -171,7 +171,7 @@ std::wstring RunText(const RunStatus& run) {
                      : L"no end time: incomplete\n";
   }
   out += L"verdict: " + Wide(VerdictText(run.verdict));
-  if (run.verdict == Verdict::kNotConfigured) out += L": " + Wide(NotConfiguredReason(run));
+  if (run.reason != nullptr) out += L": " + Wide(run.reason);
   out += L"\n";
   out += L"configuration file: " + Wide(ConfigFileText(run.configFile)) + L"\n";
   for (const SectionEntry& section : run.sections) {

@@ -1,9 +1,9 @@
 #include "nubora/stand_ins.h"
 
+#include "netconfig/apply.h"
+
 namespace nubora {
 namespace {
-
-constexpr const wchar_t* kNetsh = L"c:\\windows\\system32\\netsh.exe";
 
 class RecordedProcess : public RunningProcess {
  public:
@@ -38,7 +38,7 @@ unsigned long ListedAdapters::Enumerate(std::vector<AdapterInfo>& adapters) {
 std::unique_ptr<RunningProcess> RecordedCommands::StartHidden(wchar_t* commandLine,
                                                               unsigned long& error) {
   const std::wstring line(commandLine);
-  const bool isNetsh = line.rfind(kNetsh, 0) == 0;
+  const bool isNetsh = line.rfind(kNetshCommandPrefix, 0) == 0;
   const CommandBehaviour& behaviour = isNetsh ? netsh : others;
   if (behaviour.startError != 0) {
     error = behaviour.startError;

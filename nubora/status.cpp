@@ -124,8 +124,7 @@ Json RunJson(const RunStatus& run) {
   const bool numbered = run.firstLine != 0;
   return {
       {"verdict", VerdictText(run.verdict)},
-      {"verdict_reason",
-       run.verdict == Verdict::kNotConfigured ? Json(NotConfiguredReason(run)) : Json()},
+      {"verdict_reason", run.reason != nullptr ? Json(run.reason) : Json()},
       {"start_time", IsoTime(run.startTime)},
       {"end_time", IsoTime(run.endTime)},
       {"first_line", numbered ? Json(run.firstLine) : Json()},
@@ -218,13 +217,11 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
   Verdict last = Verdict::kIncomplete;
   const LogScan scan = ScanRuns(file, options.codePage, [&](RunStatus&& run) {
     const std::size_t index = runs.size() + 1;
-    runs.push_back(
-        {{"run", index},
-         {"start_time", IsoTime(run.startTime)},
-         {"end_time", IsoTime(run.endTime)},
-         {"verdict", VerdictText(run.verdict)},
-         {"verdict_reason",
-          run.verdict == Verdict::kNotConfigured ? Json(NotConfiguredReason(run)) : Json()}});
+    runs.push_back({{"run", index},
+                    {"start_time", IsoTime(run.startTime)},
+                    {"end_time", IsoTime(run.endTime)},
+                    {"verdict", VerdictText(run.verdict)},
+                    {"verdict_reason", run.reason != nullptr ? Json(run.reason) : Json()}});
     const std::wstring end = !run.endTime.empty() ? run.endTime
                              : run.ended          ? std::wstring(L"(no end time)")
                                                   : std::wstring(L"incomplete");
