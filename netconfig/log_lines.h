@@ -83,6 +83,9 @@ constexpr wchar_t kInstallFailedFormat[] = L"installservice failed with errorcod
 constexpr wchar_t kUninstalledLine[] = L"uninstallservice successfully";
 constexpr wchar_t kUninstallFailedFormat[] = L"uninstallservice failed with errorcode=%d";
 
+// The text a format writes before its first value.
+std::wstring TextBefore(const wchar_t* format);
+
 // The clock after "start time " and "end time ": 2016-3-5, 9:14: 7.
 std::wstring ClockText(const LocalTime& time);
 

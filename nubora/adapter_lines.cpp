@@ -112,7 +112,7 @@ bool TakeRunnerLine(RunnerCursor& cursor, const std::wstring& line) {
   const wchar_t* commandLine = command.line.c_str();
   std::wstring rest;
   // The error code read back, then the line the runner writes for it.
-  const std::wstring failed(kCreateFailedFormat, std::wcschr(kCreateFailedFormat, L'%'));
+  const std::wstring failed = TextBefore(kCreateFailedFormat);
   int error = 0;
   if (command.slices == 0 && StartsWith(line, failed.c_str(), &rest) &&
       line == FormatWide(kCreateFailedFormat,

@@ -152,8 +152,7 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
     kept.push_back(entry);
   }
   if (number == 0) {
-    shown.Add(
-        L"  (none: a run would stop with \"config file error , no configure information\")\n");
+    shown.Add(L"  (none: a run would stop with \"" + std::wstring(kNoConfigurationLine) + L"\")\n");
     // Nothing was asked where every section is disabled.
     bool allDisabled = !verdicts.empty();
     for (const SectionVerdict& verdict : verdicts) allDisabled = allDisabled && verdict.disabled;

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "netconfig/command_runner.h"
+#include "netconfig/log_lines.h"
+
 namespace nubora {
 
 namespace {
@@ -46,12 +49,12 @@ std::wstring ErrorText(unsigned long code) {
 std::wstring CommandText(const CommandOutcome& command) {
   switch (command.end) {
     case CommandEnd::kEnded:
-      return L"ended within " + Number(2 * (command.slices + 1)) + L" s";
+      return L"ended within " + Number(kWaitSliceMs / 1000 * (command.slices + 1)) + L" s";
     case CommandEnd::kTimedOut:
-      return L"timed out after 30 s";
+      return L"timed out after " + Number(kWaitSliceMs / 1000 * kWaitSlices) + L" s";
     case CommandEnd::kCreateFailed:
-      return L"CreateProcess failed (" + ErrorText(static_cast<unsigned long>(command.error)) +
-             L")";
+      return TextBefore(kCreateFailedFormat) +
+             ErrorText(static_cast<unsigned long>(command.error)) + L")";
     case CommandEnd::kTooLong:
       return L"too long, not run";
     case CommandEnd::kNotLogged:
@@ -163,9 +166,9 @@ void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine
 }
 
 std::wstring RunText(const RunStatus& run) {
-  std::wstring out = L"start time " + run.startTime + L"\n";
+  std::wstring out = kStartTimePrefix + run.startTime + L"\n";
   if (!run.endTime.empty()) {
-    out += L"end time " + run.endTime + L"\n";
+    out += kEndTimePrefix + run.endTime + L"\n";
   } else {
     out += run.ended ? L"no end time: the run stopped after reading the file\n"
                      : L"no end time: incomplete\n";
