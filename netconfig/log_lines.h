@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cwchar>
 #include <string>
 
 #include "netconfig/adapter_config.h"
@@ -83,8 +84,12 @@ constexpr wchar_t kInstallFailedFormat[] = L"installservice failed with errorcod
 constexpr wchar_t kUninstalledLine[] = L"uninstallservice successfully";
 constexpr wchar_t kUninstallFailedFormat[] = L"uninstallservice failed with errorcode=%d";
 
-// The text a format writes before its first value.
-std::wstring TextBefore(const wchar_t* format);
+// The text a format writes before its first value. (Inline here and below:
+// only the tool reads lines back, and the service carries none of it.)
+inline std::wstring TextBefore(const wchar_t* format) {
+  const wchar_t* value = std::wcschr(format, L'%');
+  return value == nullptr ? format : std::wstring(format, value);
+}
 
 // The clock after "start time " and "end time ": 2016-3-5, 9:14: 7.
 std::wstring ClockText(const LocalTime& time);
@@ -117,6 +122,13 @@ bool IsClock(const Char* at, const Char* end, bool prefix = false) {
 }
 
 // True when `line` is `prefix` and a whole clock; `clock` then holds it.
-bool ParseClockLine(const std::wstring& line, const wchar_t* prefix, std::wstring& clock);
+inline bool ParseClockLine(const std::wstring& line, const wchar_t* prefix, std::wstring& clock) {
+  const std::size_t length = std::wcslen(prefix);
+  if (line.compare(0, length, prefix) != 0) return false;
+  const wchar_t* at = line.data() + length;
+  if (!IsClock(at, line.data() + line.size())) return false;
+  clock.assign(at, line.data() + line.size());
+  return true;
+}
 
 }  // namespace nubora

@@ -10,6 +10,12 @@ namespace nubora {
 
 // A log's bytes cut into runs: a block runs from a start line to the next.
 
+// The bytes of a line the readers keep: far more than any line the service
+// writes (a section's name or value of 1023 characters in UTF-8, a command
+// line of 259) and than is shown, so that a line of any length (a power cut
+// can leave megabytes of NULs) costs at most this much.
+constexpr std::size_t kKeptLineBytes = 8192;
+
 // Gives every line number of the run relative to line 1 of its block a base.
 void NumberLines(RunStatus& run, std::size_t firstLine);
 

@@ -37,57 +37,116 @@ std::size_t LineAt(const SharedReadFile& file, std::uint64_t offset) {
   return lines;
 }
 
-// The start lines of a log, found from its end backwards. It reads in chunks
-// that double, so that a block of any length costs one pass over itself:
-// `tail_` holds the bytes [base_, size).
+// The bytes [from, to) of the file with each line cut to its first
+// kKeptLineBytes: a line of any length costs at most that much.
+std::string KeptBytes(const SharedReadFile& file, std::uint64_t from, std::uint64_t to) {
+  std::vector<char> buffer = ReadBuffer(to - from);
+  std::string bytes;
+  std::size_t lineLength = 0;
+  for (std::uint64_t at = from; at < to;) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), to - at));
+    const std::size_t got = file.ReadAt(at, buffer.data(), want);
+    if (got == 0) break;
+    at += got;
+    for (std::size_t i = 0; i < got;) {
+      const char* newline = static_cast<const char*>(std::memchr(&buffer[i], '\n', got - i));
+      const std::size_t end =
+          newline == nullptr ? got : static_cast<std::size_t>(newline - &buffer[0]);
+      const std::size_t kept =
+          std::min(end - i, kKeptLineBytes - std::min(lineLength, kKeptLineBytes));
+      bytes.append(&buffer[i], kept);
+      lineLength += end - i;
+      i = end;
+      if (newline == nullptr) break;
+      bytes += '\n';
+      lineLength = 0;
+      ++i;
+    }
+  }
+  return bytes;
+}
+
+// What a line is read for: its first kKeptLineBytes, which are kept, and its
+// last, where a start line glued to it would be; its middle is left out once
+// it is long.
+void KeepEnds(std::string& line) {
+  if (line.size() > 4 * kKeptLineBytes) {
+    line.erase(kKeptLineBytes, line.size() - 2 * kKeptLineBytes);
+  }
+}
+
+// The start lines of a log, found from its end backwards, line by line: a
+// window of the file finds the line ends, and only the last kKeptLineBytes of
+// a line are searched, where a start line glued to it would be.
 class BackwardStarts {
  public:
-  BackwardStarts(const SharedReadFile& file, std::uint64_t size) : file_(file), base_(size) {}
+  BackwardStarts(const SharedReadFile& file, std::uint64_t size)
+      : file_(file), size_(size), lineEnd_(size), windowBase_(size) {}
 
   // The offset of the next start line further back; false when there is none.
   bool Next(std::uint64_t& offset) {
     while (!done_) {
-      const std::size_t end = tail_.size() - lineEnd_;
-      const std::size_t newline = end == 0 ? std::string::npos : tail_.rfind('\n', end - 1);
-      if (newline == std::string::npos && base_ > 0) {
-        if (!ReadChunk()) return false;
-        continue;  // its beginning is further back
-      }
-      const std::size_t begin = newline == std::string::npos ? 0 : newline + 1;
-      const std::size_t start = FindStartLine(tail_, begin, end, lineEnd_ == 0);
-      if (newline == std::string::npos) {
-        done_ = true;
-      } else {
-        lineEnd_ = tail_.size() - newline;
-      }
+      std::uint64_t lineBegin = 0;
+      if (!FindLineBegin(lineBegin)) return false;
+      const std::uint64_t from = std::max<std::uint64_t>(
+          lineBegin, lineEnd_ - std::min<std::uint64_t>(lineEnd_, kKeptLineBytes));
+      std::string bytes;
+      if (!Read(from, lineEnd_, bytes)) return false;
+      const std::size_t start = FindStartLine(bytes, 0, bytes.size(), lineEnd_ == size_);
+      done_ = lineBegin == 0;
+      if (!done_) lineEnd_ = lineBegin - 1;
       if (start != std::string::npos) {
-        offset = base_ + start;
+        offset = from + start;
         return true;
       }
     }
     return false;
   }
 
-  std::string Bytes(std::uint64_t from, std::uint64_t to) const {
-    return tail_.substr(static_cast<std::size_t>(from - base_),
-                        static_cast<std::size_t>(to - from));
-  }
-
  private:
-  bool ReadChunk() {
-    const std::size_t chunk = static_cast<std::size_t>(
-        std::min<std::uint64_t>(std::max<std::size_t>(4096, tail_.size()), base_));
-    std::string bytes(chunk, '\0');
-    if (file_.ReadAt(base_ - chunk, &bytes[0], chunk) != chunk) return false;
-    base_ -= chunk;
-    tail_.insert(0, bytes);
-    return true;
+  bool Read(std::uint64_t from, std::uint64_t to, std::string& bytes) const {
+    if (from >= windowBase_ && to <= windowBase_ + window_.size()) {
+      bytes.assign(window_, static_cast<std::size_t>(from - windowBase_),
+                   static_cast<std::size_t>(to - from));
+      return true;
+    }
+    bytes.assign(static_cast<std::size_t>(to - from), '\0');
+    return bytes.empty() || file_.ReadAt(from, &bytes[0], bytes.size()) == bytes.size();
   }
 
+  // The first byte of the line that ends at `lineEnd_`: after the LF before
+  // it, or the file's first byte.
+  bool FindLineBegin(std::uint64_t& begin) {
+    for (std::uint64_t end = lineEnd_;;) {
+      if (end > windowBase_) {
+        const std::size_t length = static_cast<std::size_t>(end - windowBase_);
+        for (std::size_t i = length; i > 0; --i) {
+          if (window_[i - 1] == '\n') {
+            begin = windowBase_ + i;
+            return true;
+          }
+        }
+        end = windowBase_;
+      }
+      if (windowBase_ == 0) {
+        begin = 0;
+        return true;
+      }
+      const std::size_t chunk =
+          static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, windowBase_));
+      window_.resize(chunk);
+      if (file_.ReadAt(windowBase_ - chunk, &window_[0], chunk) != chunk) return false;
+      windowBase_ -= chunk;
+    }
+  }
+
+  static constexpr std::size_t kWindow = 1 << 16;
   const SharedReadFile& file_;
-  std::uint64_t base_;
-  std::string tail_;
-  std::size_t lineEnd_ = 0;  // end of the next line to examine, from the end of `tail_`
+  const std::uint64_t size_;
+  std::uint64_t lineEnd_;  // the end of the next line to examine, before its LF
+  std::uint64_t windowBase_;
+  std::string window_;  // the bytes from `windowBase_` on
   bool done_ = false;
 };
 
@@ -103,20 +162,20 @@ bool ReadRunFromEnd(const SharedReadFile& file, std::size_t fromEnd, unsigned co
     if (!starts.Next(offset)) return false;
   }
   // Its neighbours are read only where two runs may have written at once.
-  const std::string bytes = starts.Bytes(offset, blockEnd);
+  const std::string bytes = KeptBytes(file, offset, blockEnd);
   Block block = MakeBlock(bytes, 1, codePage);
   std::uint64_t origin = offset;
   Block before, after;
   bool hasBefore = false, hasAfter = false;
   if (block.hasUnrecognised && starts.Next(origin)) {
-    const std::string prior = starts.Bytes(origin, offset);
+    const std::string prior = KeptBytes(file, origin, offset);
     before = MakeBlock(prior, 1, codePage);
     hasBefore = true;
     block.firstLine += static_cast<std::size_t>(std::count(prior.begin(), prior.end(), '\n'));
     NumberLines(block.alone, block.firstLine);
   }
   if (blockEnd < size && block.brokenOff) {
-    after = MakeBlock(starts.Bytes(blockEnd, afterEnd),
+    after = MakeBlock(KeptBytes(file, blockEnd, afterEnd),
                       block.firstLine + std::count(bytes.begin(), bytes.end(), '\n'), codePage);
     hasAfter = true;
   }
@@ -153,12 +212,14 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
     if (scan.before.size() < kMaxKeptLines) scan.before.push_back({line, decoded});
     ++scan.beforeCount;
   };
-  // One line of the file without its LF; `whole` when the LF was there.
+  // One line of the file without its LF, its middle left out where it is
+  // long (see KeepEnds); `whole` when the LF was there.
   auto take = [&](const std::string& text, bool whole) -> bool {
-    const std::size_t start = FindStartLine(text, 0, text.size(), !whole);
+    const std::size_t start = FindStartLine(
+        text, text.size() - std::min(text.size(), kKeptLineBytes), text.size(), !whole);
     if (start != 0) {
       // The whole line, or what a power loss left of it before the next run.
-      const std::string head = text.substr(0, start);
+      const std::string head = text.substr(0, std::min(start, kKeptLineBytes));
       if (inRun) block += head;
       if (!inRun && !head.empty()) before(head);
     }
@@ -183,6 +244,7 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
       const std::size_t end =
           newline == nullptr ? got : static_cast<std::size_t>(newline - &buffer[0]);
       pending.append(&buffer[i], end - i);
+      KeepEnds(pending);
       i = end;
       if (newline == nullptr) break;
       ++i;
