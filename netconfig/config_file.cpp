@@ -80,13 +80,13 @@ class SectionReader {
 
 enum class Outcome { kKeep, kDrop, kSkip };
 
-struct Verdict {
+struct Decision {
   Outcome outcome;
   const wchar_t* reason;
 };
 
-Verdict Keep(const wchar_t* reason) { return {Outcome::kKeep, reason}; }
-Verdict Drop(const wchar_t* reason) { return {Outcome::kDrop, reason}; }
+Decision Keep(const wchar_t* reason) { return {Outcome::kKeep, reason}; }
+Decision Drop(const wchar_t* reason) { return {Outcome::kDrop, reason}; }
 
 // Why a required key gave nothing usable; an absent key reads as its default.
 const wchar_t* Unusable(SectionReader& reader, unsigned long count, const wchar_t* missing,
@@ -104,7 +104,7 @@ bool PlaceAddressText(wchar_t (&field)[kAddressTextCapacity], const wchar_t* val
   return false;
 }
 
-Verdict ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
+Decision ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
   unsigned long count = reader.Read(L"IP", L"0.0.0.0");
   if (count == 0) return Drop(L"IP is empty");
   LogValue(kIpPrefix, reader.value);
@@ -138,7 +138,7 @@ Verdict ReadStaticKeys(SectionReader& reader, AdapterConfig& record) {
   return Keep(L"static record");
 }
 
-Verdict ReadSection(SectionReader& reader, AdapterConfig& record) {
+Decision ReadSection(SectionReader& reader, AdapterConfig& record) {
   reader.Read(L"DISABLED", L"0");
   if (ReadInteger(reader.value, 10) != 0) {
     LogWideLine(kDisabledLine);
@@ -223,7 +223,7 @@ std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path) {
 }
 
 std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
-                                                  std::vector<SectionVerdict>* verdicts) {
+                                                  std::vector<SectionFate>* fates) {
   IniFiles& ini = *CurrentPlatform().ini;
   if (!ini.Exists(path)) {
     LogWideLine(kConfigMissingLine);
@@ -248,13 +248,13 @@ std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
        section += std::wcslen(section) + 1) {
     ResetToZero(working);
     LogValue(kParsingSectionPrefix, section);
-    SectionReader reader(ini, path, section, verdicts != nullptr);
-    const Verdict verdict = ReadSection(reader, working);
-    if (verdicts != nullptr) {
-      verdicts->push_back({section, verdict.outcome == Outcome::kKeep,
-                           verdict.outcome == Outcome::kSkip, verdict.reason});
+    SectionReader reader(ini, path, section, fates != nullptr);
+    const Decision decision = ReadSection(reader, working);
+    if (fates != nullptr) {
+      fates->push_back({section, decision.outcome == Outcome::kKeep,
+                        decision.outcome == Outcome::kSkip, decision.reason});
     }
-    if (verdict.outcome == Outcome::kKeep) list->push_back(std::move(working));
+    if (decision.outcome == Outcome::kKeep) list->push_back(std::move(working));
     LogWideLine(L"%ls", section);
   }
   return list;

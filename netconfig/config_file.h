@@ -15,7 +15,7 @@ namespace nubora {
 std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path);
 
 // What became of one section, in plain words, for tools that explain a file.
-struct SectionVerdict {
+struct SectionFate {
   std::wstring section;
   bool kept = false;
   bool disabled = false;
@@ -24,7 +24,7 @@ struct SectionVerdict {
 
 // The same, also telling what became of each section.
 std::unique_ptr<AdapterConfigList> ReadConfigFile(const wchar_t* path,
-                                                  std::vector<SectionVerdict>* verdicts);
+                                                  std::vector<SectionFate>* fates);
 
 // Fills `mac` from groups of hexadecimal digits separated by ':' or '-', or
 // from twelve hexadecimal digits without separators. 0 when accepted, -1 for a

@@ -98,43 +98,42 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
                      Shown& shown) {
   std::FILE* scratch = std::tmpfile();
   SetLogStream(scratch);
-  std::vector<SectionVerdict> verdicts;
-  std::unique_ptr<AdapterConfigList> records = ReadConfigFile(path.c_str(), &verdicts);
+  std::vector<SectionFate> fates;
+  std::unique_ptr<AdapterConfigList> records = ReadConfigFile(path.c_str(), &fates);
   SetLogStream(nullptr);
   if (scratch != nullptr) std::fclose(scratch);
 
   shown.Add(L"sections:\n");
-  if (verdicts.empty()) {
+  if (fates.empty()) {
     shown.Add(L"  (none: the file has no section)\n");
     shown.result = kSomethingUnused;
   }
   Json sections = Json::array();
-  for (const SectionVerdict& verdict : verdicts) {
-    const wchar_t* what = verdict.kept ? L"kept" : verdict.disabled ? L"disabled" : L"dropped";
-    shown.Add(L"  [" + verdict.section + L"] " + what + L": " + verdict.reason + L"\n");
-    sections.push_back({{"name", Utf8(verdict.section)},
-                        {"verdict", Utf8(what)},
-                        {"reason", Utf8(verdict.reason)}});
-    if (!verdict.kept && !verdict.disabled) shown.result = kSomethingUnused;
+  for (const SectionFate& fate : fates) {
+    const wchar_t* what = fate.kept ? L"kept" : fate.disabled ? L"disabled" : L"dropped";
+    shown.Add(L"  [" + fate.section + L"] " + what + L": " + fate.reason + L"\n");
+    sections.push_back(
+        {{"name", Utf8(fate.section)}, {"verdict", Utf8(what)}, {"reason", Utf8(fate.reason)}});
+    if (!fate.kept && !fate.disabled) shown.result = kSomethingUnused;
   }
   shown.Add(L"records:\n");
   Json kept = Json::array();
   std::size_t number = 0;
-  std::vector<std::size_t> keptSections;  // the verdict of each record
-  for (std::size_t v = 0, r = 0; v < verdicts.size(); ++v) {
-    if (!verdicts[v].kept) continue;
+  std::vector<std::size_t> keptSections;  // the section of each record
+  for (std::size_t v = 0, r = 0; v < fates.size(); ++v) {
+    if (!fates[v].kept) continue;
     const AdapterConfig& record = (*records)[r++];
     keptSections.push_back(v);
     ++number;
     std::wstring line =
-        L"  " + std::to_wstring(number) + L". " + verdicts[v].section + L": " + Describe(record);
-    Json entry = RecordJson(number, verdicts[v].section, record);
+        L"  " + std::to_wstring(number) + L". " + fates[v].section + L": " + Describe(record);
+    Json entry = RecordJson(number, fates[v].section, record);
     // The run matches both to one adapter and compares the second with the
     // adapter as it was before the first one's commands.
     entry["same_mac_as"] = nullptr;
     for (std::size_t earlier = 0; earlier + 1 < number; ++earlier) {
       if (std::memcmp((*records)[earlier].mac, record.mac, kMacLength) != 0) continue;
-      const std::wstring& first = verdicts[keptSections[earlier]].section;
+      const std::wstring& first = fates[keptSections[earlier]].section;
       line += L" -- same adapter as [" + first + L"]";
       entry["same_mac_as"] = Utf8(first);
       shown.result = kSomethingUnused;
@@ -154,8 +153,8 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
   if (number == 0) {
     shown.Add(L"  (none: a run would stop with \"" + std::wstring(kNoConfigurationLine) + L"\")\n");
     // Nothing was asked where every section is disabled.
-    bool allDisabled = !verdicts.empty();
-    for (const SectionVerdict& verdict : verdicts) allDisabled = allDisabled && verdict.disabled;
+    bool allDisabled = !fates.empty();
+    for (const SectionFate& fate : fates) allDisabled = allDisabled && fate.disabled;
     if (allDisabled) {
       shown.Add(L"nothing to configure: every section is disabled\n");
     } else {

@@ -15,10 +15,10 @@ TEST(ReadConfigFile, TellsWhatBecameOfEverySection) {
   for (const char* scenario : {"first_run_configures", "odd_sections_dropped_or_kept"}) {
     const std::string path =
         NUBORA_SCENARIOS_DIR "/" + std::string(scenario) + "/ipconfig_xen_vm.ini";
-    std::vector<SectionVerdict> verdicts;
+    std::vector<SectionFate> fates;
     testing::LogCapture log;
-    ReadConfigFile(std::wstring(path.begin(), path.end()).c_str(), &verdicts);
-    for (const SectionVerdict& v : verdicts) {
+    ReadConfigFile(std::wstring(path.begin(), path.end()).c_str(), &fates);
+    for (const SectionFate& v : fates) {
       const std::wstring line = L"[" + v.section + L"] " +
                                 (v.kept       ? L"kept"
                                  : v.disabled ? L"disabled"
