@@ -21,28 +21,12 @@ std::vector<char> ReadBuffer(std::uint64_t bytes) {
   return std::vector<char>(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, bytes)) + 1);
 }
 
-// The number of the line that holds byte `offset`: one linear pass over what
-// lies before it.
-std::size_t LineAt(const SharedReadFile& file, std::uint64_t offset) {
-  std::vector<char> buffer = ReadBuffer(offset);
-  std::size_t lines = 1;
-  for (std::uint64_t at = 0; at < offset;) {
-    const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - at));
-    const std::size_t got = file.ReadAt(at, buffer.data(), want);
-    if (got == 0) break;
-    for (std::size_t i = 0; i < got; ++i) lines += buffer[i] == '\n';
-    at += got;
-  }
-  return lines;
-}
-
-// The bytes [from, to) of the file with each line cut to its first
-// kKeptLineBytes: a line of any length costs at most that much.
-std::string KeptBytes(const SharedReadFile& file, std::uint64_t from, std::uint64_t to) {
+// Reads the bytes [from, to) in chunks, handing `piece` each stretch of them
+// within one line, and whether an LF (left out) ends it there; stops early
+// where `piece` answers false.
+template <typename Piece>
+bool ReadLines(const SharedReadFile& file, std::uint64_t from, std::uint64_t to, Piece piece) {
   std::vector<char> buffer = ReadBuffer(to - from);
-  std::string bytes;
-  std::size_t lineLength = 0;
   for (std::uint64_t at = from; at < to;) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), to - at));
@@ -53,17 +37,34 @@ std::string KeptBytes(const SharedReadFile& file, std::uint64_t from, std::uint6
       const char* newline = static_cast<const char*>(std::memchr(&buffer[i], '\n', got - i));
       const std::size_t end =
           newline == nullptr ? got : static_cast<std::size_t>(newline - &buffer[0]);
-      const std::size_t kept =
-          std::min(end - i, kKeptLineBytes - std::min(lineLength, kKeptLineBytes));
-      bytes.append(&buffer[i], kept);
-      lineLength += end - i;
-      i = end;
-      if (newline == nullptr) break;
-      bytes += '\n';
-      lineLength = 0;
-      ++i;
+      if (!piece(&buffer[i], end - i, newline != nullptr)) return false;
+      i = end + 1;
     }
   }
+  return true;
+}
+
+// The number of the line that holds byte `offset`.
+std::size_t LineAt(const SharedReadFile& file, std::uint64_t offset) {
+  std::size_t lines = 1;
+  ReadLines(file, 0, offset, [&](const char*, std::size_t, bool lineEnd) {
+    lines += lineEnd;
+    return true;
+  });
+  return lines;
+}
+
+// The bytes [from, to) of the file with each line cut to its first
+// kKeptLineBytes: a line of any length costs at most that much.
+std::string KeptBytes(const SharedReadFile& file, std::uint64_t from, std::uint64_t to) {
+  std::string bytes;
+  std::size_t lineLength = 0;
+  ReadLines(file, from, to, [&](const char* piece, std::size_t length, bool lineEnd) {
+    bytes.append(piece, std::min(length, kKeptLineBytes - std::min(lineLength, kKeptLineBytes)));
+    lineLength += length;
+    if (lineEnd) bytes += '\n', lineLength = 0;
+    return true;
+  });
   return bytes;
 }
 
@@ -234,24 +235,16 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
     ++line;
     return true;
   };
-  std::vector<char> buffer = ReadBuffer(file.Size());
-  for (std::uint64_t at = 0;;) {
-    const std::size_t got = file.ReadAt(at, buffer.data(), buffer.size());
-    if (got == 0) break;
-    at += got;
-    for (std::size_t i = 0; i < got;) {
-      const char* newline = static_cast<const char*>(std::memchr(&buffer[i], '\n', got - i));
-      const std::size_t end =
-          newline == nullptr ? got : static_cast<std::size_t>(newline - &buffer[0]);
-      pending.append(&buffer[i], end - i);
-      KeepEnds(pending);
-      i = end;
-      if (newline == nullptr) break;
-      ++i;
-      if (!take(pending, true)) return scan;
-      pending.clear();
-    }
-  }
+  const bool read =
+      ReadLines(file, 0, file.Size(), [&](const char* piece, std::size_t length, bool lineEnd) {
+        pending.append(piece, length);
+        KeepEnds(pending);
+        if (!lineEnd) return true;
+        const bool more = take(pending, true);
+        pending.clear();
+        return more;
+      });
+  if (!read) return scan;
   if (!pending.empty() && !take(pending, false)) return scan;
   if (inRun && !add(MakeBlock(block, blockLine, codePage))) return scan;
   if (current) visit(Tell(previous.get(), *current, nullptr));
