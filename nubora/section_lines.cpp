@@ -137,9 +137,9 @@ Taken TakeSectionLine(RunStatus& run, SectionCursor& cursor, const std::wstring&
     case Step::kDnsItems:
       return Dns(run, cursor, line);
     case Step::kName:
-      return isName ? Close(run, cursor, cursor.closing) : Refused();
+      break;
   }
-  return Refused();
+  return isName ? Close(run, cursor, cursor.closing) : Refused();
 }
 
 }  // namespace nubora
