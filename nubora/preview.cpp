@@ -66,7 +66,7 @@ bool HasAdapter(const std::vector<AdapterInfo>& adapters, const AdapterConfig& r
 }
 
 // What the preview found, told as text or as JSON.
-struct Shown {
+struct PreviewOutput {
   std::string text;  // in the locale's code page, as the log writes
   Json json = Json::object();
   int result = kAllUsed;
@@ -95,7 +95,7 @@ Json RecordJson(std::size_t number, const std::wstring& section, const AdapterCo
 
 // Reads the file quietly and says what became of each section.
 void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* adapters,
-                     Shown& shown) {
+                     PreviewOutput& shown) {
   std::FILE* scratch = std::tmpfile();
   SetLogStream(scratch);
   std::vector<SectionFate> fates;
@@ -193,7 +193,7 @@ Json LogLinesJson(const std::string& bytes) {
 }
 
 void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path,
-             Shown& shown) {
+             PreviewOutput& shown) {
   Platform platform = CurrentPlatform();
   RedirectedIniFiles file(ini, path);
   ListedAdapters listed(adapters);
@@ -276,7 +276,7 @@ int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std:
     }
   }
 
-  Shown shown;
+  PreviewOutput shown;
   shown.json["file"] = Utf8(file);
   ExplainSections(file, withAdapters ? &adapters : nullptr, shown);
   if (withAdapters) ShowRun(adapters, ini, file, shown);

@@ -1,14 +1,13 @@
 #include "nubora/report.h"
 
 #include <clocale>
-#include <condition_variable>
 #include <cstdio>
 #include <cwchar>
-#include <mutex>
 
 #include "netconfig/log.h"
+#include "nubora/report_service.h"
+#include "nubora/report_text.h"
 #include "nubora/run_text.h"
-#include "nubora/status.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
 
@@ -16,16 +15,6 @@ namespace nubora {
 namespace {
 
 constexpr int kUsage = 2;
-constexpr unsigned long kDefaultWaitSeconds = 900;  // 210 s of adapters, hung commands
-const wchar_t kWatchedService[] = L"NuboraService";
-const wchar_t kEventSource[] = L"NuboraService";
-const wchar_t kReportService[] = L"NuboraReport";
-const wchar_t kReportDisplayName[] = L"Nubora boot report";
-const wchar_t kReportDescription[] =
-    L"Tells each boot's network configuration verdict on the serial console and in the Windows "
-    L"Event Log";
-const char kConsolePrefix[] = "NuboraService: ";
-const wchar_t kCutLine[] = L"the report is cut here: more lines ";
 
 const wchar_t kHelp[] =
     L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
@@ -46,23 +35,14 @@ const wchar_t kHelp[] =
 
 enum class Mode { kReport, kService, kInstall, kUninstall };
 
-struct Options {
-  Mode mode = Mode::kReport;
-  std::wstring log = L"c:\\windows\\ipconfig_service.log";
-  std::wstring port = L"COM1";
-  bool eventLog = true;
-  bool wait = false;
-  unsigned long waitSeconds = kDefaultWaitSeconds;
-  unsigned codePage = 0;
-};
-
 bool ParseCount(const std::wstring& text, unsigned long& value) {
   if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
   value = std::wcstoul(text.c_str(), nullptr, 10);
   return true;
 }
 
-std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& options) {
+std::wstring ParseOptions(const std::vector<std::wstring>& args, Mode& mode,
+                          ReportOptions& options) {
   bool logGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::wstring& arg = args[i];
@@ -83,11 +63,10 @@ std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& option
       options.codePage = static_cast<unsigned>(value);
     } else if (arg == L"--service" || arg == L"--install-service" ||
                arg == L"--uninstall-service") {
-      if (options.mode != Mode::kReport)
-        return L"one of --service, --install-service, --uninstall-service";
-      options.mode = arg == L"--service"           ? Mode::kService
-                     : arg == L"--install-service" ? Mode::kInstall
-                                                   : Mode::kUninstall;
+      if (mode != Mode::kReport) return L"one of --service, --install-service, --uninstall-service";
+      mode = arg == L"--service"           ? Mode::kService
+             : arg == L"--install-service" ? Mode::kInstall
+                                           : Mode::kUninstall;
     } else if (!arg.empty() && arg[0] == L'-') {
       return L"unknown option " + arg;
     } else if (!logGiven) {
@@ -97,55 +76,14 @@ std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& option
       return L"one log at a time";
     }
   }
-  if (options.mode == Mode::kService) options.wait = true;
+  if (mode == Mode::kService) options.wait = true;
   return L"";
 }
 
-std::vector<std::wstring> SplitLines(const std::wstring& text) {
-  std::vector<std::wstring> lines;
-  std::size_t begin = 0;
-  for (std::size_t end = text.find(L'\n'); end != std::wstring::npos;
-       begin = end + 1, end = text.find(L'\n', begin)) {
-    lines.push_back(text.substr(begin, end - begin));
-  }
-  if (begin < text.size()) lines.push_back(text.substr(begin));
-  return lines;
-}
+}  // namespace
 
-std::string ConsoleLine(const std::string& stamp, const std::wstring& line) {
-  return kConsolePrefix + stamp + " " + Utf8(line) + "\r\n";
-}
-
-// The wait of the report service, which a stop request ends.
-struct StopSignal {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool requested = false;
-  bool Pause(unsigned long milliseconds) {
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return requested; });
-    return !requested;
-  }
-};
-
-struct ServiceState {
-  std::vector<std::wstring> args;
-  ReportPlatform platform;
-  StopSignal stop;
-  ServiceStatusHandle handle = nullptr;
-  ServiceStatus status;
-  // A stop request's STOP_PENDING must not follow STOPPED, the last report.
-  std::recursive_mutex reporting;
-  bool stopped = false;
-};
-
-ServiceState& Service() {
-  static ServiceState state;
-  return state;
-}
-
-int Reported(const Options& options, const ReportPlatform& platform,
-             const std::function<bool(unsigned long)>& pause, std::string& out, std::string& err) {
+int MakeReport(const ReportOptions& options, const ReportPlatform& platform,
+               const PauseRoutine& pause, std::string& out, std::string& err) {
   unsigned long waited = 0;
   bool stillRunning = false;
   std::wstring problem;
@@ -168,197 +106,23 @@ int Reported(const Options& options, const ReportPlatform& platform,
   }
   for (const std::wstring& line : report.lines) out += ToMultibyte(line + L"\n");
 
-  if (!options.port.empty() &&
-      !platform.console->Write(options.port,
-                               ConsoleBytes(report.lines, CurrentPlatform().clock->Now()), error) &&
-      error != kNotAvailable) {
-    err += ToMultibyte(L"nubora report: cannot write to " + options.port + L" (error " +
-                       Number(error) + L"), skipped\n");
+  if (!options.port.empty()) {
+    error = platform.console->Write(options.port,
+                                    ConsoleBytes(report.lines, CurrentPlatform().clock->Now()));
+    if (error != 0 && error != kNotAvailable) {
+      err += ToMultibyte(L"nubora report: cannot write to " + options.port + L" (error " +
+                         Number(error) + L"), skipped\n");
+    }
   }
-  if (options.eventLog &&
-      !platform.eventLog->Report(kEventSource, report.type, report.eventId, EventText(report.lines),
-                                 error) &&
-      error != kNotAvailable) {
-    err += ToMultibyte(L"nubora report: cannot write to the Event Log (error " + Number(error) +
-                       L"), skipped\n");
+  if (options.eventLog) {
+    error = platform.eventLog->Report(kWatchedService, report.type, report.eventId,
+                                      EventText(report.lines));
+    if (error != 0 && error != kNotAvailable) {
+      err += ToMultibyte(L"nubora report: cannot write to the Event Log (error " + Number(error) +
+                         L"), skipped\n");
+    }
   }
   return 0;
-}
-
-constexpr std::uint32_t kServiceOwnProcess = 0x10;
-constexpr std::uint32_t kStopped = 1, kRunning = 4, kStopPending = 3;
-constexpr std::uint32_t kAcceptStopShutdown = 0x1 | 0x4;
-
-void SetState(std::uint32_t state) {
-  ServiceState& service = Service();
-  std::lock_guard<std::recursive_mutex> lock(service.reporting);
-  if (service.stopped) return;
-  service.stopped = state == kStopped;
-  service.status.dwServiceType = kServiceOwnProcess;
-  service.status.dwCurrentState = state;
-  service.status.dwControlsAccepted = state == kRunning ? kAcceptStopShutdown : 0;
-  CurrentPlatform().serviceHost->ReportStatus(service.handle, service.status);
-}
-
-unsigned long NUBORA_CALLBACK ReportControl(unsigned long control, unsigned long, void*, void*) {
-  constexpr unsigned long kControlStop = 1, kControlInterrogate = 4, kControlShutdown = 5;
-  if (control == kControlStop || control == kControlShutdown) {
-    StopSignal& stop = Service().stop;
-    {
-      std::lock_guard<std::mutex> lock(stop.mutex);
-      stop.requested = true;
-    }
-    stop.changed.notify_all();
-    SetState(kStopPending);
-    return 0;
-  }
-  return control == kControlInterrogate ? 0 : 120;  // not implemented
-}
-
-void NUBORA_CALLBACK ReportServiceMain(unsigned long, wchar_t**) {
-  ServiceState& service = Service();
-  service.handle =
-      CurrentPlatform().serviceHost->RegisterControlHandler(kReportService, ReportControl, nullptr);
-  if (service.handle == nullptr) return;
-  SetState(kRunning);  // at once: the wait for NuboraService may be long
-  Options options;
-  ParseOptions(service.args, options);
-  std::string out, err;
-  Reported(
-      options, service.platform, [&](unsigned long ms) { return service.stop.Pause(ms); }, out,
-      err);
-  SetState(kStopped);
-}
-
-// The report service's registration and the event source; 0 or the error of
-// the step that failed (a source that fails takes the registration back).
-unsigned long InstallReportService(EventLog& eventLog) {
-  ServiceManagerApi& api = *CurrentPlatform().services;
-  constexpr unsigned long kCreateService = 0x2, kAllAccess = 0xF01FF, kAutoStart = 2,
-                          kErrorNormal = 1;
-  wchar_t path[1024] = {};
-  CurrentPlatform().files->ModulePath(path, 1024);
-  ScHandle manager(api, api.OpenManager(kCreateService));
-  if (!manager) return api.LastError();
-  const std::wstring commandLine = L"\"" + std::wstring(path) + L"\" report --service";
-  ScHandle service(
-      api, api.CreateOwnService(manager.get(), kReportService, kReportDisplayName, kAllAccess,
-                                kServiceOwnProcess, kAutoStart, kErrorNormal, commandLine.c_str()));
-  if (!service) return api.LastError();
-  api.SetDescription(service.get(), kReportDescription);
-  const unsigned long error = eventLog.RegisterSource(kEventSource, path);
-  if (error != 0) api.DeleteExistingService(service.get());
-  return error;
-}
-
-unsigned long UninstallReportService(EventLog& eventLog) {
-  ServiceManagerApi& api = *CurrentPlatform().services;
-  constexpr unsigned long kConnect = 0x1, kDelete = 0x10000, kFileNotFound = 2;
-  unsigned long error = 0;
-  ScHandle manager(api, api.OpenManager(kConnect));
-  if (!manager) return api.LastError();
-  ScHandle service(api, api.OpenExistingService(manager.get(), kReportService, kDelete));
-  if (!service || !api.DeleteExistingService(service.get())) error = api.LastError();
-  const unsigned long sourceError = eventLog.RemoveSource(kEventSource);
-  if (error == 0 && sourceError != kFileNotFound) error = sourceError;
-  return error;
-}
-
-}  // namespace
-
-Report EventFor(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::kConfigured:
-      return {EventType::kInformation, 100, {}};
-    case Verdict::kNothingToConfigure:
-      return {EventType::kInformation, 101, {}};
-    case Verdict::kPartlyConfigured:
-      return {EventType::kWarning, 102, {}};
-    case Verdict::kNotConfigured:
-      return {EventType::kError, 103, {}};
-    case Verdict::kIncomplete:
-      break;
-  }
-  return {EventType::kError, 104, {}};
-}
-
-Report TellRun(const RunStatus& run, bool stillRunning, unsigned long waited) {
-  const Verdict verdict = stillRunning ? Verdict::kIncomplete : run.verdict;
-  Report report = EventFor(verdict);
-  report.lines.push_back(L"verdict: " + Wide(VerdictText(verdict)));
-  if (stillRunning) {
-    report.lines.push_back(std::wstring(kWatchedService) + L" still running after " +
-                           Number(waited) + L" s");
-  }
-  for (std::wstring& line : SplitLines(RunText(run))) {
-    // The status's own verdict line, with its reason, leads unless the wait
-    // ran out and the run is told incomplete.
-    if (line.rfind(L"verdict: ", 0) != 0) {
-      report.lines.push_back(std::move(line));
-    } else if (!stillRunning) {
-      report.lines[0] = std::move(line);
-    }
-  }
-  return report;
-}
-
-Report TellProblem(const std::wstring& why) {
-  Report report = EventFor(Verdict::kIncomplete);
-  report.lines.push_back(L"verdict: unknown: " + why);
-  return report;
-}
-
-std::string ConsoleBytes(const std::vector<std::wstring>& lines, const LocalTime& now) {
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
-                now.hour, now.minute, now.second);
-  // Room kept for the line that says how many were cut.
-  const std::size_t reserve = ConsoleLine(stamp, kCutLine + Number(lines.size())).size();
-  std::string out;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string line = ConsoleLine(stamp, lines[i]);
-    const std::size_t room = i + 1 == lines.size() ? kConsoleLimit : kConsoleLimit - reserve;
-    if (out.size() + line.size() > room) {
-      return out + ConsoleLine(stamp, kCutLine + Number(lines.size() - i));
-    }
-    out += line;
-  }
-  return out;
-}
-
-std::wstring EventText(const std::vector<std::wstring>& lines) {
-  const std::size_t reserve = (std::wstring(L"\r\n") + kCutLine + Number(lines.size())).size();
-  std::wstring text;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::wstring line = (i == 0 ? L"" : L"\r\n") + lines[i];
-    const std::size_t room = i + 1 == lines.size() ? kEventTextLimit : kEventTextLimit - reserve;
-    if (text.size() + line.size() >= room) {
-      return text + L"\r\n" + kCutLine + Number(lines.size() - i);
-    }
-    text += line;
-  }
-  return text;
-}
-
-bool WaitForService(ServiceWatch& services, const wchar_t* name, const std::wstring& log,
-                    unsigned long seconds, const std::function<bool(unsigned long)>& pause,
-                    unsigned long& waited, std::wstring& problem) {
-  bool seenRunning = false;
-  for (waited = 0;; ++waited) {
-    unsigned long error = 0;
-    const ServiceRunState state = services.Query(name, error);
-    if (state == ServiceRunState::kUnknown) {
-      problem = L"cannot ask the service manager about " + std::wstring(name) + L" (error " +
-                Number(error) + L"), not waiting";
-      return false;
-    }
-    if (state == ServiceRunState::kAbsent) return false;
-    if (state == ServiceRunState::kStopped && (seenRunning || services.WrittenSinceBoot(log))) {
-      return false;
-    }
-    seenRunning = seenRunning || state == ServiceRunState::kRunning;
-    if (waited >= seconds || !pause(1000)) return state == ServiceRunState::kRunning;
-  }
 }
 
 int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& platform,
@@ -369,8 +133,9 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
       return 0;
     }
   }
-  Options options;
-  const std::wstring problem = ParseOptions(args, options);
+  Mode mode = Mode::kReport;
+  ReportOptions options;
+  const std::wstring problem = ParseOptions(args, mode, options);
   if (!problem.empty()) {
     err = ToMultibyte(L"nubora report: " + problem + L"\n" + kHelp);
     return kUsage;
@@ -381,10 +146,10 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
                       L" is not known here\n");
     return kUsage;
   }
-  switch (options.mode) {
+  switch (mode) {
     case Mode::kInstall:
     case Mode::kUninstall: {
-      const bool install = options.mode == Mode::kInstall;
+      const bool install = mode == Mode::kInstall;
       const unsigned long error = install ? InstallReportService(*platform.eventLog)
                                           : UninstallReportService(*platform.eventLog);
       const std::wstring what = install ? L"install" : L"uninstall";
@@ -394,10 +159,7 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
       return error == 0 ? 0 : 1;
     }
     case Mode::kService: {
-      Service().args = args;
-      Service().platform = platform;
-      const ServiceTableEntry table[] = {{kReportService, ReportServiceMain}, {nullptr, nullptr}};
-      const unsigned long error = CurrentPlatform().serviceHost->RunDispatcher(table);
+      const unsigned long error = RunReportService(options, platform);
       if (error == 0) return 0;
       err = ToMultibyte(L"nubora report: not started by the service manager (error " +
                         Number(error) + L")\n");
@@ -407,11 +169,11 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
       break;
   }
   Clock& clock = *CurrentPlatform().clock;
-  return Reported(
+  return MakeReport(
       options, platform,
       [&clock](unsigned long ms) {
         clock.Sleep(ms);
-        return true;
+        return StopRequest::kNone;
       },
       out, err);
 }
@@ -420,7 +182,8 @@ int ReportMain(int argc, wchar_t** argv) {
   std::setlocale(LC_ALL, "");
   const std::vector<std::wstring> args(argv + 1, argv + argc);
   std::string out, err;
-  const int result = ReportCommand(args, NativeReportPlatform(), out, err);
+  const ReportPlatform platform{&NativeSerialConsole(), &NativeEventLog(), &NativeServiceWatch()};
+  const int result = ReportCommand(args, platform, out, err);
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
   std::fwrite(err.data(), 1, err.size(), stderr);

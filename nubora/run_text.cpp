@@ -13,7 +13,7 @@ constexpr std::size_t kShownLength = 200;
 
 // Control characters shown as '?', and a very long line cut, so that one
 // line of the output stays one line.
-std::wstring Shown(const std::wstring& text) {
+std::wstring Printable(const std::wstring& text) {
   std::wstring shown = text.substr(0, kShownLength);
   for (wchar_t& c : shown) {
     if (c < L' ' && c != L'\t') c = L'?';
@@ -115,7 +115,7 @@ std::wstring Wide(const char* text) { return std::wstring(text, text + std::strl
 
 static void AddCommands(std::wstring& out, const PartOutcome& part) {
   for (const CommandOutcome& command : part.commands) {
-    out += L"      " + CommandText(command) + L": " + Shown(command.line) + L"\n";
+    out += L"      " + CommandText(command) + L": " + Printable(command.line) + L"\n";
   }
   if (part.state == PartState::kChanged && part.commands.size() < part.expected) {
     out += L"      " + Number(part.expected - part.commands.size()) +
@@ -124,16 +124,16 @@ static void AddCommands(std::wstring& out, const PartOutcome& part) {
 }
 
 static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) {
-  std::wstring out = L"  [" + Shown(record.section) + L"] " + record.mac +
+  std::wstring out = L"  [" + Printable(record.section) + L"] " + record.mac +
                      (record.dhcp ? L" DHCP: " : L" static: ");
   if (record.foundPass == 0) {
     return out + L"never found (missing in " + Number(record.missedPasses) +
            (record.missedPasses == 1 ? L" pass)\n" : L" passes)\n");
   }
   out +=
-      L"found as \"" + Shown(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
+      L"found as \"" + Printable(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
   if (record.sameMacAs != 0) {
-    const std::wstring first = L"[" + Shown(run.records[record.sameMacAs - 1].section) + L"]";
+    const std::wstring first = L"[" + Printable(run.records[record.sameMacAs - 1].section) + L"]";
     out +=
         L"    same adapter as " + first +
         (record.dhcp ? L"\n" : L": compared with it as it was before " + first + L"'s commands\n");
@@ -145,7 +145,7 @@ static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) 
   if (record.dhcp) {
     if (record.address.commands.empty()) return out + L"    DHCP: not logged\n";
     for (const CommandOutcome& command : record.address.commands) {
-      out += L"    DHCP: " + CommandText(command) + L": " + Shown(command.line) + L"\n";
+      out += L"    DHCP: " + CommandText(command) + L": " + Printable(command.line) + L"\n";
     }
     return out;
   }
@@ -160,7 +160,7 @@ static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) 
 void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine>& lines,
               std::size_t count) {
   for (const LogLine& line : lines) {
-    out += label + Number(line.number) + L": " + Shown(line.text) + L"\n";
+    out += label + Number(line.number) + L": " + Printable(line.text) + L"\n";
   }
   if (count > lines.size()) out += L"and " + Number(count - lines.size()) + L" more such lines\n";
 }
@@ -178,7 +178,7 @@ std::wstring RunText(const RunStatus& run) {
   out += L"\n";
   out += L"configuration file: " + Wide(ConfigFileText(run.configFile)) + L"\n";
   for (const SectionEntry& section : run.sections) {
-    out += L"  [" + Shown(section.name) + L"] " + Wide(SectionText(section.outcome)) + L"\n";
+    out += L"  [" + Printable(section.name) + L"] " + Wide(SectionText(section.outcome)) + L"\n";
   }
   if (run.passes > 0) {
     out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
@@ -201,10 +201,10 @@ std::wstring RunText(const RunStatus& run) {
     out += L"stop requested at line " + Number(line) + L"\n";
   if (run.verdict == Verdict::kIncomplete) {
     out += L"the log stops after line " + Number(run.reached.number) + L": " +
-           Shown(run.reached.text) + L"\n";
+           Printable(run.reached.text) + L"\n";
   }
   if (run.cutShort.number != 0) {
-    out += L"line " + Number(run.cutShort.number) + L" is cut short: " + Shown(run.cutShort.text) +
+    out += L"line " + Number(run.cutShort.number) + L" is cut short: " + Printable(run.cutShort.text) +
            L"\n";
   }
   if (run.earlierRunAt != 0) {

@@ -21,7 +21,7 @@ std::wstring ErrorText(unsigned long code);
 
 // Control characters shown as '?' and a very long line cut, so that one line
 // of the output stays one line.
-std::wstring Shown(const std::wstring& text);
+std::wstring Printable(const std::wstring& text);
 std::wstring Number(std::size_t value);
 std::wstring Wide(const char* text);
 

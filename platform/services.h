@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #if defined(_WIN32)
 #define NUBORA_CALLBACK __stdcall
@@ -9,6 +10,47 @@
 #endif
 
 namespace nubora {
+
+// The service manager's numbers, as the Windows headers declare them.
+namespace scm {
+// Service types.
+constexpr std::uint32_t kOwnProcess = 0x10;
+constexpr std::uint32_t kShareProcess = 0x20;
+// States.
+constexpr std::uint32_t kStopped = 1;
+constexpr std::uint32_t kStartPending = 2;
+constexpr std::uint32_t kStopPending = 3;
+constexpr std::uint32_t kRunning = 4;
+// Controls, and the bits that accept them.
+constexpr unsigned long kControlStop = 1;
+constexpr unsigned long kControlInterrogate = 4;
+constexpr unsigned long kControlShutdown = 5;
+constexpr std::uint32_t kAcceptStop = 0x1;
+constexpr std::uint32_t kAcceptPauseContinue = 0x2;
+constexpr std::uint32_t kAcceptShutdown = 0x4;
+// Start types and the error control of a registration.
+constexpr unsigned long kAutoStart = 2;
+constexpr unsigned long kDemandStart = 3;
+constexpr unsigned long kDisabled = 4;
+constexpr unsigned long kErrorNormal = 1;
+// Access rights of the manager and of a service.
+constexpr unsigned long kManagerConnect = 0x1;
+constexpr unsigned long kManagerCreateService = 0x2;
+constexpr unsigned long kManagerAllAccess = 0xF003F;
+constexpr unsigned long kQueryConfig = 0x1;
+constexpr unsigned long kQueryStatus = 0x4;
+constexpr unsigned long kStop = 0x20;
+constexpr unsigned long kDelete = 0x10000;
+constexpr unsigned long kServiceAllAccess = 0xF01FF;
+// Error codes.
+constexpr unsigned long kErrorCallNotImplemented = 120;
+constexpr unsigned long kErrorServiceRequestTimeout = 1053;
+constexpr unsigned long kErrorServiceNotActive = 1062;
+constexpr unsigned long kErrorServiceSpecific = 1066;
+constexpr unsigned long kErrorProcessAborted = 1067;
+constexpr unsigned long kErrorServiceDoesNotExist = 1060;
+constexpr unsigned long kErrorServiceNeverStarted = 1077;
+}  // namespace scm
 
 // The platform's SERVICE_STATUS layout: seven unsigned 32-bit fields.
 struct ServiceStatus {
@@ -92,6 +134,29 @@ class ScHandle {
   ServiceManagerApi& api_;
   void* handle_;
 };
+
+// What the service manager tells of one service.
+struct ServiceSnapshot {
+  bool installed = false;
+  std::uint32_t state = 0;  // scm::kStopped, ...
+  std::uint32_t win32ExitCode = 0;
+  std::uint32_t specificExitCode = 0;
+  unsigned long startType = 0;  // scm::kAutoStart, ...
+};
+
+// What the tool needs of the service manager about a service it does not run.
+class ServiceWatch {
+ public:
+  virtual ~ServiceWatch() = default;
+  // 0 with `snapshot` filled (not installed when there is no such service),
+  // or the Windows error code when the service manager cannot be asked.
+  virtual unsigned long Query(const wchar_t* name, ServiceSnapshot& snapshot) = 0;
+  // Whether the file was last written after the system started: false when
+  // it does not exist.
+  virtual bool WrittenSinceBoot(const std::wstring& path) = 0;
+};
+
+ServiceWatch& NativeServiceWatch();
 
 enum class FileIdentity { kSame, kDifferent, kUnknown };
 

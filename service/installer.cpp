@@ -8,12 +8,6 @@
 namespace nubora {
 namespace {
 
-constexpr unsigned long kManagerCreateService = 0x0002;
-constexpr unsigned long kManagerAllAccess = 0xF003F;
-constexpr unsigned long kServiceAllAccess = 0xF01FF;
-constexpr unsigned long kOwnProcess = 0x10;
-constexpr unsigned long kAutoStart = 2;
-constexpr unsigned long kErrorNormal = 1;
 constexpr std::size_t kPathCapacity = 260;
 
 std::wstring WithoutQuotes(const wchar_t* path) {
@@ -40,14 +34,14 @@ int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
   ServiceManagerApi& api = *CurrentPlatform().services;
   ExecutableFiles& files = *CurrentPlatform().files;
 
-  ScHandle manager(api, api.OpenManager(kManagerCreateService));
+  ScHandle manager(api, api.OpenManager(scm::kManagerCreateService));
   if (!manager) return static_cast<int>(api.LastError());
 
   wchar_t buffer[kPathCapacity] = {};
   std::swprintf(buffer, kPathCapacity, L"%ls -k", installPath);
-  ScHandle service(api,
-                   api.CreateOwnService(manager.get(), serviceName, displayName, kServiceAllAccess,
-                                        kOwnProcess, kAutoStart, kErrorNormal, buffer));
+  ScHandle service(
+      api, api.CreateOwnService(manager.get(), serviceName, displayName, scm::kServiceAllAccess,
+                                scm::kOwnProcess, scm::kAutoStart, scm::kErrorNormal, buffer));
   if (!service) return static_cast<int>(api.LastError());
 
   api.SetDescription(service.get(), description);
@@ -71,10 +65,11 @@ int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
 
 int UninstallService(const wchar_t* serviceName) {
   ServiceManagerApi& api = *CurrentPlatform().services;
-  ScHandle manager(api, api.OpenManager(kManagerAllAccess));
+  ScHandle manager(api, api.OpenManager(scm::kManagerAllAccess));
   if (!manager) return static_cast<int>(api.LastError());
 
-  ScHandle service(api, api.OpenExistingService(manager.get(), serviceName, kServiceAllAccess));
+  ScHandle service(api,
+                   api.OpenExistingService(manager.get(), serviceName, scm::kServiceAllAccess));
   if (!service) return static_cast<int>(api.LastError());
 
   if (!api.DeleteExistingService(service.get())) return static_cast<int>(api.LastError());

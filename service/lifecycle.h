@@ -4,18 +4,9 @@
 
 namespace nubora {
 
-extern ServiceStatus serviceStatus;
-extern ServiceStatusHandle serviceStatusHandle;
-
-constexpr std::uint32_t kServiceStopped = 1;
-constexpr std::uint32_t kServiceStartPending = 2;
-constexpr std::uint32_t kServiceStopPending = 3;
-constexpr std::uint32_t kServiceRunning = 4;
-
 void NUBORA_CALLBACK ServiceMain(unsigned long argumentCount, wchar_t** arguments);
 unsigned long NUBORA_CALLBACK ServiceCtrlHandler(unsigned long control, unsigned long eventType,
                                                  void* eventData, void* context);
-unsigned NUBORA_CALLBACK ServiceWorker(void* parameter);
 
 // Hands the calling thread to the service control dispatcher with the
 // service's table; 0, or the error code when the dispatcher cannot start.

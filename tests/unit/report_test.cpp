@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "nubora/report_text.h"
 #include "nubora/run_text.h"
 #include "platform/platform.h"
 
@@ -27,13 +29,13 @@ struct FakeSystem : SerialConsole,
                     ExecutableFiles,
                     ServiceHost,
                     Clock {
-  bool Write(const std::wstring& port, const std::string& bytes, unsigned long& e) override {
+  unsigned long Write(const std::wstring& port, const std::string& bytes) override {
     console += bytes;
-    return Log(L"write " + port, L"write", e);
+    return Fails(L"write " + port, L"write");
   }
-  bool Report(const wchar_t*, EventType type, unsigned long id, const std::wstring&,
-              unsigned long& e) override {
-    return Log(L"event " + Number(static_cast<int>(type)) + L" " + Number(id), L"event", e);
+  unsigned long Report(const wchar_t*, EventType type, unsigned long id,
+                       const std::wstring&) override {
+    return Fails(L"event " + Number(static_cast<int>(type)) + L" " + Number(id), L"event");
   }
   unsigned long RegisterSource(const wchar_t* source, const std::wstring& file) override {
     return Fails(L"source " + std::wstring(source) + L"," + file, L"source");
@@ -41,16 +43,14 @@ struct FakeSystem : SerialConsole,
   unsigned long RemoveSource(const wchar_t* source) override {
     return Fails(L"remove " + std::wstring(source), L"remove");
   }
-  ServiceRunState Query(const wchar_t* name, unsigned long& e) override {
+  unsigned long Query(const wchar_t* name, ServiceSnapshot& s) override {
     // "stops": running for `error` queries, "late": stopped, not yet run for
     // `error` queries; "absent", "query": absent, unknown.
-    Log(L"query " + std::wstring(name), L"query", e);
-    if (failAt == L"query" || failAt == L"absent") {
-      return failAt == L"query" ? ServiceRunState::kUnknown : ServiceRunState::kAbsent;
-    }
+    s = ServiceSnapshot{failAt != L"absent", 4};
+    if (Fails(L"query " + std::wstring(name), L"query") != 0) return error;
     const bool before = queries++ < error;
-    if (failAt == L"late") return ServiceRunState::kStopped;
-    return failAt == L"stops" && !before ? ServiceRunState::kStopped : ServiceRunState::kRunning;
+    if (failAt == L"late" || (failAt == L"stops" && !before)) s.state = 1;
+    return 0;
   }
   bool WrittenSinceBoot(const std::wstring& path) override {
     calls += L"written " + path.substr(path.size() - 4) + L" ";
@@ -87,42 +87,44 @@ struct FakeSystem : SerialConsole,
   unsigned long RunDispatcher(const ServiceTableEntry* table) override {
     calls += std::wstring(L"dispatch ") + table[0].name + L" ";
     table[0].main(0, nullptr);
+    // A stop request as soon as the service runs.
+    EXPECT_EQ(control(4, 0, nullptr, nullptr), 0u);    // interrogate
+    EXPECT_EQ(control(2, 0, nullptr, nullptr), 120u);  // pause: not accepted
+    EXPECT_EQ(control(5, 0, nullptr, nullptr), 0u);    // shutdown, as a stop
+    worker(workerParameter);
     return 0;
   }
   ServiceStatusHandle RegisterControlHandler(const wchar_t*, ServiceControlRoutine handler,
-                                             void*) override {
-    control = handler;
+                                             void* context) override {
+    control = [handler, context](unsigned long code, unsigned long, void*, void*) {
+      return handler(code, 0, nullptr, context);
+    };
     return this;
   }
-  // A stop request as soon as the service runs.
   bool ReportStatus(ServiceStatusHandle, const ServiceStatus& status) override {
     calls += L"state " + Number(status.dwCurrentState) + L" ";
-    if (status.dwCurrentState == 4) {
-      EXPECT_EQ(control(4, 0, nullptr, nullptr), 0u);    // interrogate
-      EXPECT_EQ(control(2, 0, nullptr, nullptr), 120u);  // pause: not accepted
-      EXPECT_EQ(control(5, 0, nullptr, nullptr), 0u);    // shutdown, as a stop
-    }
     return true;
   }
-  bool StartThread(ThreadRoutine, void*, unsigned long&) override { return false; }
+  bool StartThread(ThreadRoutine routine, void* parameter, unsigned long&) override {
+    worker = routine;
+    workerParameter = parameter;
+    return true;
+  }
   LocalTime Now() override { return {2024, 5, 17, 9, 3, 0}; }
   void Sleep(unsigned long ms) override { calls += L"sleep " + Number(ms) + L" "; }
 
-  bool Log(const std::wstring& call, const wchar_t* step, unsigned long& e) {
-    calls += call + L" ";
-    e = error;
-    return failAt != step;
-  }
   unsigned long Fails(const std::wstring& call, const wchar_t* step) {
     calls += call + L" ";
     return failAt == step ? error : 0;
   }
   ReportPlatform Outputs() { return {this, this, this}; }
+  ThreadRoutine worker = nullptr;
+  void* workerParameter = nullptr;
   std::wstring calls, failAt;
   std::string console;
   unsigned long error = 0;
   unsigned long queries = 0;
-  ServiceControlRoutine control = nullptr;
+  std::function<unsigned long(unsigned long, unsigned long, void*, void*)> control;
 };
 
 TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
