@@ -41,6 +41,8 @@ bool ParseCount(const std::wstring& text, unsigned long& value) {
   return true;
 }
 
+// Nonzero codes of MakeReport, in the order they win.
+
 std::wstring ParseOptions(const std::vector<std::wstring>& args, Mode& mode,
                           ReportOptions& options) {
   bool logGiven = false;
@@ -76,53 +78,82 @@ std::wstring ParseOptions(const std::vector<std::wstring>& args, Mode& mode,
       return L"one log at a time";
     }
   }
-  if (mode == Mode::kService) options.wait = true;
+  if (mode == Mode::kService) options.wait = options.untilDecided = true;
   return L"";
+}
+
+unsigned long Deliver(const Report& report, const ReportOptions& options,
+                      const ReportPlatform& platform, std::string& err) {
+  std::vector<std::wstring> eventLines = report.lines;
+  unsigned long failure = 0;
+  bool consoleTook = false;
+  if (!options.port.empty()) {
+    const LocalTime now = CurrentPlatform().clock->Now();
+    const unsigned long error =
+        platform.console->Write(options.port, ConsoleBytes(report.lines, now));
+    consoleTook = error == 0;
+    if (error != 0 && error != kNotAvailable) {
+      err += ToMultibyte(L"nubora report: cannot write to " + options.port + L" (" +
+                         ErrorText(error) + L"), skipped\n");
+      // Told in the event either way; a port the machine lacks is no failure.
+      eventLines.push_back(L"serial console " + options.port + L": " + ErrorText(error));
+      if (error != kErrorFileNotFound) failure = kPortFailed;
+    }
+  }
+  if (options.eventLog) {
+    const unsigned long error = platform.eventLog->Report(kWatchedService, report.type,
+                                                          report.eventId, EventText(eventLines));
+    if (error != 0 && error != kNotAvailable) {
+      const std::wstring why = L"cannot write to the Event Log (" + ErrorText(error) + L")";
+      err += ToMultibyte(L"nubora report: " + why + L", skipped\n");
+      if (consoleTook) {
+        platform.console->Write(options.port, ConsoleBytes({why}, CurrentPlatform().clock->Now()));
+      }
+      failure = kEventLogFailed;
+    }
+  }
+  return failure;
 }
 
 }  // namespace
 
-int MakeReport(const ReportOptions& options, const ReportPlatform& platform,
-               const PauseRoutine& pause, std::string& out, std::string& err) {
-  unsigned long waited = 0;
-  bool stillRunning = false;
-  std::wstring problem;
-  if (options.wait) {
-    stillRunning = WaitForService(*platform.services, kWatchedService, options.log,
-                                  options.waitSeconds, pause, waited, problem);
-    if (!problem.empty()) err += ToMultibyte(L"nubora report: " + problem + L"\n");
-  }
-  Report report;
-  SharedReadFile file;
-  unsigned long error = 0;
-  RunStatus run;
+unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
+                         const PauseRoutine& pause, std::string& out, std::string& err) {
   const unsigned codePage = options.codePage != 0 ? options.codePage : DefaultCodePage();
-  if (!file.Open(options.log, error)) {
-    report = TellProblem(L"cannot read " + options.log + L" (error " + Number(error) + L")");
-  } else if (!ReadRunFromEnd(file, 1, codePage, run)) {
-    report = TellProblem(L"no run in " + options.log);
-  } else {
-    report = TellRun(run, stillRunning, waited);
-  }
-  for (const std::wstring& line : report.lines) out += ToMultibyte(line + L"\n");
-
-  if (!options.port.empty()) {
-    error = platform.console->Write(options.port,
-                                    ConsoleBytes(report.lines, CurrentPlatform().clock->Now()));
-    if (error != 0 && error != kNotAvailable) {
-      err += ToMultibyte(L"nubora report: cannot write to " + options.port + L" (error " +
-                         Number(error) + L"), skipped\n");
+  unsigned long failure = 0;
+  // The report of the run as the log holds it now, with `watch`'s finding.
+  const auto tell = [&](const BootWatch& watch) {
+    SharedReadFile file;
+    unsigned long openError = 0;
+    RunStatus run;
+    std::wstring unread = L"no run in " + options.log;
+    const bool opened = file.Open(options.log, openError);
+    if (!opened) {
+      unread = L"cannot read " + options.log + L" (error " + Number(openError) + L")";
+    }
+    const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run);
+    const Report report = TellBoot(watch, hasRun ? &run : nullptr, unread);
+    for (const std::wstring& line : report.lines) out += ToMultibyte(line + L"\n");
+    const unsigned long delivered = Deliver(report, options, platform, err);
+    if (failure == 0) failure = delivered;
+  };
+  BootWatch watch;
+  if (options.wait) {
+    const auto logSize = [&options]() -> std::uint64_t {
+      SharedReadFile file;
+      unsigned long error = 0;
+      return file.Open(options.log, error) ? file.Size() : 0;
+    };
+    if (!WatchBoot(*platform.services, kWatchedService, logSize, options.waitSeconds,
+                   options.untilDecided, pause, tell, watch)) {
+      return 0;  // asked to stop: nothing to tell
     }
   }
-  if (options.eventLog) {
-    error = platform.eventLog->Report(kWatchedService, report.type, report.eventId,
-                                      EventText(report.lines));
-    if (error != 0 && error != kNotAvailable) {
-      err += ToMultibyte(L"nubora report: cannot write to the Event Log (error " + Number(error) +
-                         L"), skipped\n");
-    }
+  tell(watch);
+  if (watch.finding == BootFinding::kCannotAsk && failure == 0) {
+    failure = kServiceManagerFailed;
   }
-  return 0;
+  return failure;
 }
 
 int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& platform,
@@ -140,6 +171,11 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
     err = ToMultibyte(L"nubora report: " + problem + L"\n" + kHelp);
     return kUsage;
   }
+  if (mode == Mode::kUninstall && args.size() > 1) {
+    err = ToMultibyte(L"nubora report: --uninstall-service takes no other option\n" +
+                      std::wstring(kHelp));
+    return kUsage;
+  }
   std::wstring probe;
   if (options.codePage != 0 && !DecodeCodePage(std::string(), options.codePage, probe)) {
     err = ToMultibyte(L"nubora report: code page " + Number(options.codePage) +
@@ -150,8 +186,8 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
     case Mode::kInstall:
     case Mode::kUninstall: {
       const bool install = mode == Mode::kInstall;
-      const unsigned long error = install ? InstallReportService(*platform.eventLog)
-                                          : UninstallReportService(*platform.eventLog);
+      const unsigned long error = install ? InstallReportService(options, *platform.eventLog)
+                                          : UninstallReportService(platform);
       const std::wstring what = install ? L"install" : L"uninstall";
       out = ToMultibyte(what + L" report service " +
                         (error == 0 ? L"successfully" : L"failed with errorcode=" + Number(error)) +
@@ -169,13 +205,14 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
       break;
   }
   Clock& clock = *CurrentPlatform().clock;
-  return MakeReport(
+  MakeReport(
       options, platform,
       [&clock](unsigned long ms) {
         clock.Sleep(ms);
         return StopRequest::kNone;
       },
       out, err);
+  return 0;  // what failed is on standard error
 }
 
 int ReportMain(int argc, wchar_t** argv) {

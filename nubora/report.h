@@ -37,12 +37,20 @@ struct ReportOptions {
   std::wstring port = L"COM1";  // empty: no console
   bool eventLog = true;
   bool wait = false;
+  bool untilDecided = false;  // past the wait an interim report, and on
   unsigned long waitSeconds = kDefaultWaitSeconds;
   unsigned codePage = 0;  // 0: the platform's default
 };
 
-// One report as `options` say, `pause` between the polls of the wait: 0.
-int MakeReport(const ReportOptions& options, const ReportPlatform& platform,
-               const PauseRoutine& pause, std::string& out, std::string& err);
+// What failed of a report, for the report service's exit code: the first of
+// the Event Log, a serial port that exists, the service manager.
+constexpr unsigned long kEventLogFailed = 1;
+constexpr unsigned long kPortFailed = 2;
+constexpr unsigned long kServiceManagerFailed = 3;
+
+// The report as `options` say, `pause` between the polls of the wait (a stop
+// request ends it with no report): 0, or what failed.
+unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
+                         const PauseRoutine& pause, std::string& out, std::string& err);
 
 }  // namespace nubora

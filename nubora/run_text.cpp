@@ -25,7 +25,7 @@ std::wstring Printable(const std::wstring& text) {
 std::wstring Number(std::size_t value) { return std::to_wstring(value); }
 
 // The tool's own words, the same on every platform and in every locale.
-std::wstring ErrorText(unsigned long code) {
+std::wstring ErrorMeaning(unsigned long code) {
   static const struct {
     unsigned long code;
     const wchar_t* meaning;
@@ -37,13 +37,20 @@ std::wstring ErrorText(unsigned long code) {
                    {87, L"invalid parameter"},
                    {193, L"not a valid Windows program"},
                    {740, L"needs elevation"},
+                   {1053, L"no answer to the service manager in time"},
                    {1060, L"service not installed"},
+                   {1066, L"a service-specific error"},
+                   {1067, L"the process ended unexpectedly"},
                    {1073, L"service already installed"}};
-  std::wstring text = L"error " + std::to_wstring(code);
   for (const auto& entry : kMeanings) {
-    if (entry.code == code) text += std::wstring(L": ") + entry.meaning;
+    if (entry.code == code) return entry.meaning;
   }
-  return text;
+  return L"";
+}
+
+std::wstring ErrorText(unsigned long code) {
+  const std::wstring meaning = ErrorMeaning(code);
+  return L"error " + std::to_wstring(code) + (meaning.empty() ? L"" : L": " + meaning);
 }
 
 std::wstring CommandText(const CommandOutcome& command) {
@@ -130,8 +137,8 @@ static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) 
     return out + L"never found (missing in " + Number(record.missedPasses) +
            (record.missedPasses == 1 ? L" pass)\n" : L" passes)\n");
   }
-  out +=
-      L"found as \"" + Printable(record.connection) + L"\" on pass " + Number(record.foundPass) + L"\n";
+  out += L"found as \"" + Printable(record.connection) + L"\" on pass " + Number(record.foundPass) +
+         L"\n";
   if (record.sameMacAs != 0) {
     const std::wstring first = L"[" + Printable(run.records[record.sameMacAs - 1].section) + L"]";
     out +=
@@ -204,8 +211,8 @@ std::wstring RunText(const RunStatus& run) {
            Printable(run.reached.text) + L"\n";
   }
   if (run.cutShort.number != 0) {
-    out += L"line " + Number(run.cutShort.number) + L" is cut short: " + Printable(run.cutShort.text) +
-           L"\n";
+    out += L"line " + Number(run.cutShort.number) + L" is cut short: " +
+           Printable(run.cutShort.text) + L"\n";
   }
   if (run.earlierRunAt != 0) {
     out += L"the run started at line " + Number(run.earlierRunAt) +

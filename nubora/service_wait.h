@@ -1,7 +1,7 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
-#include <string>
 
 #include "platform/service_runner.h"
 #include "platform/services.h"
@@ -11,12 +11,39 @@ namespace nubora {
 // Waits one interval; the stop request so far (kNone: go on).
 using PauseRoutine = std::function<StopRequest(unsigned long milliseconds)>;
 
-// Polls `name` about once a second, at most `seconds` times, until it is
-// absent, or stopped after its run of this boot: seen running, or `log`
-// written since the system started (at boot this report may start first).
-// True when the service was still running at the end.
-bool WaitForService(ServiceWatch& services, const wchar_t* name, const std::wstring& log,
-                    unsigned long seconds, const PauseRoutine& pause, unsigned long& waited,
-                    std::wstring& problem);
+// What the service manager says of NuboraService's run of this boot.
+enum class BootFinding {
+  kRan,            // stopped with exit code 0: its log's last run is this boot's
+  kNoRunLogged,    // seen running, stopped, and its log did not grow meanwhile
+  kFailed,         // stopped with another exit code
+  kDidNotRun,      // not installed, or never started and not started automatically
+  kNotStartedYet,  // automatic, not started yet when the wait ran out
+  kStillRunning,   // running when the wait ran out
+  kShutdown,       // the system shuts down while it runs or has not started
+  kCannotAsk,      // the service manager could not be asked
+};
+
+struct BootWatch {
+  BootFinding finding = BootFinding::kRan;
+  ServiceSnapshot service;
+  unsigned long waited = 0;  // seconds
+  unsigned long error = 0;   // kCannotAsk: the query's error
+};
+
+// Whether one poll of `service` ends the wait, and with what. `seenRunning`:
+// an earlier poll found it running; `logGrew`: its log grew since then.
+// Never started since boot (1077) and started automatically: not yet, since
+// at boot the report may start first. No clock is compared.
+bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logGrew,
+                 BootFinding& finding);
+
+// Polls `name` about once a second until its run of this boot is decided.
+// Past `seconds` the run as it stands goes to `interim`; with `untilDecided`
+// the polls go on, else that was the last. A stop request ends the wait:
+// false, nothing to tell. `logSize` is the size of the service's log now.
+bool WatchBoot(ServiceWatch& services, const wchar_t* name,
+               const std::function<std::uint64_t()>& logSize, unsigned long seconds,
+               bool untilDecided, const PauseRoutine& pause,
+               const std::function<void(const BootWatch&)>& interim, BootWatch& watch);
 
 }  // namespace nubora

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #if defined(_WIN32)
 #define NUBORA_CALLBACK __stdcall
@@ -151,9 +150,9 @@ class ServiceWatch {
   // 0 with `snapshot` filled (not installed when there is no such service),
   // or the Windows error code when the service manager cannot be asked.
   virtual unsigned long Query(const wchar_t* name, ServiceSnapshot& snapshot) = 0;
-  // Whether the file was last written after the system started: false when
-  // it does not exist.
-  virtual bool WrittenSinceBoot(const std::wstring& path) = 0;
+  // Asks a running service to stop: 0, or the Windows error code (1062 when
+  // it is not running).
+  virtual unsigned long RequestStop(const wchar_t* name) = 0;
 };
 
 ServiceWatch& NativeServiceWatch();

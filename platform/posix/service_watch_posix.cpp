@@ -10,7 +10,7 @@ class NoServiceWatch : public ServiceWatch {
     snapshot = ServiceSnapshot{};
     return 0;
   }
-  bool WrittenSinceBoot(const std::wstring&) override { return true; }
+  unsigned long RequestStop(const wchar_t*) override { return scm::kErrorServiceDoesNotExist; }
 };
 
 }  // namespace

@@ -44,21 +44,16 @@ class Win32ServiceWatch : public ServiceWatch {
     return 0;
   }
 
-  bool WrittenSinceBoot(const std::wstring& path) override {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    // GetTickCount64 where the system has it (Vista on), else the 32-bit
-    // count, which only wraps after 49 days of uptime.
-    using TickCount64 = ULONGLONG(WINAPI*)();
-    const auto tickCount64 = reinterpret_cast<TickCount64>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
-    const ULONGLONG uptimeMs = tickCount64 != nullptr ? tickCount64() : ::GetTickCount();
-    FILETIME now = {};
-    ::GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& t) {  // 100 ns units
-      return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return ticks(data.ftLastWriteTime) >= ticks(now) - uptimeMs * 10000;
+  unsigned long RequestStop(const wchar_t* name) override {
+    unique_handle<ServiceHandleTraits> manager(
+        ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return ::GetLastError();
+    unique_handle<ServiceHandleTraits> service(::OpenServiceW(manager.get(), name, SERVICE_STOP));
+    SERVICE_STATUS status = {};
+    if (!service || !::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+      return ::GetLastError();
+    }
+    return 0;
   }
 };
 

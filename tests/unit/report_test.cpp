@@ -1,7 +1,8 @@
-// nubora report over fakes of the console, the Event Log, the service manager
-// and the clock: the event of each verdict, the console's lines and 4 KB cut,
-// the event text's cut, the wait for the service, and what each mode does and
-// prints, failures included.
+// nubora report over a stand-in system: a service manager that plays a
+// sequence of NuboraService's states, the console, the Event Log and the
+// clock. The event of each verdict, the console's lines and 4 KB cut, the
+// event text's cut, what each boot as the service manager shows it is told
+// as, the report service's stop, shutdown and exit codes, its install.
 #include "nubora/report.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "nubora/report_text.h"
@@ -20,8 +22,27 @@
 namespace nubora {
 namespace {
 
+// One answer of the service manager about NuboraService; `grows`: the service
+// adds a run to its log before the next.
+struct Step {
+  ServiceSnapshot service;
+  bool grows = false;
+  unsigned long queryError = 0;
+};
+const Step kAbsent{};
+Step NeverStarted(unsigned long startType) {
+  return {{true, scm::kStopped, scm::kErrorServiceNeverStarted, 0, startType}};
+}
+Step Running(bool grows = true) { return {{true, scm::kRunning, 0, 0, scm::kAutoStart}, grows}; }
+Step StoppedWith(std::uint32_t code) { return {{true, scm::kStopped, code, 0, scm::kAutoStart}}; }
+const Step kQueryFails{{}, false, 1722};
+
+const char kRun[] =
+    "start time 2024-5-17, 9: 3: 0\r\nstarting config ip address\r\n"
+    "config file not exist\r\nconfig file error , no configure information\r\n";
+
 // Every call is written down in `calls`; `failAt` names the step that fails
-// with `error` (the console and the Event Log fail with a nonzero `error`).
+// with `error`.
 struct FakeSystem : SerialConsole,
                     EventLog,
                     ServiceWatch,
@@ -30,12 +51,21 @@ struct FakeSystem : SerialConsole,
                     ServiceHost,
                     Clock {
   unsigned long Write(const std::wstring& port, const std::string& bytes) override {
-    console += bytes;
-    return Fails(L"write " + port, L"write");
+    // The first line of each write, after its CR LF, prefix and time.
+    EXPECT_EQ(bytes.substr(0, 37), "\r\nNuboraService: 2024-05-17 09:03:00 ");
+    told += L"W" + port + L" " +
+            std::wstring(bytes.begin() + 37, bytes.begin() + bytes.find('\r', 2)) + L"; ";
+    return Fails(L"", L"write");
   }
   unsigned long Report(const wchar_t*, EventType type, unsigned long id,
-                       const std::wstring&) override {
-    return Fails(L"event " + Number(static_cast<int>(type)) + L" " + Number(id), L"event");
+                       const std::wstring& text) override {
+    told += L"E" + Number(id) +
+            L"IWE"[type == EventType::kInformation ? 0
+                   : type == EventType::kWarning   ? 1
+                                                   : 2] +
+            L"; ";
+    eventText = text;
+    return Fails(L"", L"event");
   }
   unsigned long RegisterSource(const wchar_t* source, const std::wstring& file) override {
     return Fails(L"source " + std::wstring(source) + L"," + file, L"source");
@@ -43,18 +73,24 @@ struct FakeSystem : SerialConsole,
   unsigned long RemoveSource(const wchar_t* source) override {
     return Fails(L"remove " + std::wstring(source), L"remove");
   }
+  // NuboraService plays `plays`, its last step for ever; NuboraReport is
+  // running for `error` queries, then stopped.
   unsigned long Query(const wchar_t* name, ServiceSnapshot& s) override {
-    // "stops": running for `error` queries, "late": stopped, not yet run for
-    // `error` queries; "absent", "query": absent, unknown.
-    s = ServiceSnapshot{failAt != L"absent", 4};
-    if (Fails(L"query " + std::wstring(name), L"query") != 0) return error;
-    const bool before = queries++ < error;
-    if (failAt == L"late" || (failAt == L"stops" && !before)) s.state = 1;
-    return 0;
+    if (std::wstring(name) == L"NuboraReport") {
+      s = queries++ < error ? Running().service : StoppedWith(0).service;
+      return 0;
+    }
+    const Step& step = plays[std::min(queries++, plays.size() - 1)];
+    if (std::exchange(growing, step.grows)) {
+      std::FILE* file = std::fopen(log.c_str(), "ab");
+      std::fputs(kRun, file);
+      std::fclose(file);
+    }
+    s = step.service;
+    return step.queryError;
   }
-  bool WrittenSinceBoot(const std::wstring& path) override {
-    calls += L"written " + path.substr(path.size() - 4) + L" ";
-    return failAt != L"late" || queries > error;
+  unsigned long RequestStop(const wchar_t* name) override {
+    return Fails(L"stop " + std::wstring(name), L"stop");
   }
   void* OpenManager(unsigned long access) override {
     return Fails(L"manager " + Number(access), L"manager") ? nullptr : this;
@@ -84,25 +120,33 @@ struct FakeSystem : SerialConsole,
   bool CreateFolder(const wchar_t*) override { return false; }
   bool CopyOver(const wchar_t*, const wchar_t*) override { return false; }
   FileIdentity SameFile(const wchar_t*, const wchar_t*) override { return FileIdentity::kSame; }
+  // The service's worker runs once its main has returned and `controls`
+  // have been sent.
   unsigned long RunDispatcher(const ServiceTableEntry* table) override {
-    calls += std::wstring(L"dispatch ") + table[0].name + L" ";
+    EXPECT_STREQ(table[0].name, L"NuboraReport");
     table[0].main(0, nullptr);
-    // A stop request as soon as the service runs.
-    EXPECT_EQ(control(4, 0, nullptr, nullptr), 0u);    // interrogate
-    EXPECT_EQ(control(2, 0, nullptr, nullptr), 120u);  // pause: not accepted
-    EXPECT_EQ(control(5, 0, nullptr, nullptr), 0u);    // shutdown, as a stop
+    EXPECT_EQ(control(4, 0, nullptr, context), 0u);    // interrogate
+    EXPECT_EQ(control(2, 0, nullptr, context), 120u);  // pause: not accepted
+    for (unsigned long code : controls) EXPECT_EQ(control(code, 0, nullptr, context), 0u);
     worker(workerParameter);
     return 0;
   }
-  ServiceStatusHandle RegisterControlHandler(const wchar_t*, ServiceControlRoutine handler,
-                                             void* context) override {
-    control = [handler, context](unsigned long code, unsigned long, void*, void*) {
-      return handler(code, 0, nullptr, context);
-    };
+  ServiceStatusHandle RegisterControlHandler(const wchar_t* name, ServiceControlRoutine handler,
+                                             void* handlerContext) override {
+    EXPECT_STREQ(name, L"NuboraReport");
+    control = handler;
+    context = handlerContext;
     return this;
   }
   bool ReportStatus(ServiceStatusHandle, const ServiceStatus& status) override {
-    calls += L"state " + Number(status.dwCurrentState) + L" ";
+    EXPECT_EQ(status.dwServiceType, 0x10u);
+    EXPECT_EQ(status.dwControlsAccepted, status.dwCurrentState == 4 ? 5u : 0u);
+    states += Number(status.dwCurrentState);
+    if (status.dwWin32ExitCode != 0) {
+      states +=
+          L"/" + Number(status.dwWin32ExitCode) + L":" + Number(status.dwServiceSpecificExitCode);
+    }
+    states += L" ";
     return true;
   }
   bool StartThread(ThreadRoutine routine, void* parameter, unsigned long&) override {
@@ -111,21 +155,44 @@ struct FakeSystem : SerialConsole,
     return true;
   }
   LocalTime Now() override { return {2024, 5, 17, 9, 3, 0}; }
-  void Sleep(unsigned long ms) override { calls += L"sleep " + Number(ms) + L" "; }
+  void Sleep(unsigned long ms) override {
+    EXPECT_EQ(ms, 1000u);
+    ++sleeps;
+  }
 
   unsigned long Fails(const std::wstring& call, const wchar_t* step) {
-    calls += call + L" ";
+    if (!call.empty()) calls += call + L" ";
     return failAt == step ? error : 0;
   }
   ReportPlatform Outputs() { return {this, this, this}; }
+  std::wstring calls, failAt, told, eventText, states;
+  unsigned long error = 0;
+  std::size_t queries = 0, sleeps = 0;
+  bool growing = false;
+  std::vector<Step> plays{kAbsent};
+  std::vector<unsigned long> controls;
+  std::string log;
+  ServiceControlRoutine control = nullptr;
+  void* context = nullptr;
   ThreadRoutine worker = nullptr;
   void* workerParameter = nullptr;
-  std::wstring calls, failAt;
-  std::string console;
-  unsigned long error = 0;
-  unsigned long queries = 0;
-  std::function<unsigned long(unsigned long, unsigned long, void*, void*)> control;
 };
+
+// A platform whose service manager, files, host and clock are `fake`.
+struct Scoped {
+  explicit Scoped(FakeSystem& fake) : scope(With(fake)) {}
+  static Platform With(FakeSystem& fake) {
+    Platform platform = CurrentPlatform();
+    platform.services = &fake;
+    platform.files = &fake;
+    platform.serviceHost = &fake;
+    platform.clock = &fake;
+    return platform;
+  }
+  ScopedPlatform scope;
+};
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
   const struct {
@@ -141,7 +208,7 @@ TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
     RunStatus run;
     run.verdict = c.verdict;
     run.startTime = L"2024-5-17, 9: 3: 0";
-    const Report report = TellRun(run, false, 0);
+    const Report report = TellRun(run, L"");
     EXPECT_EQ(report.type, c.type) << c.id;
     EXPECT_EQ(report.eventId, c.id);
     // The status text's verdict line, with its reason where it has one, leads.
@@ -157,31 +224,25 @@ TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
     for (std::size_t i = 1; i < report.lines.size(); ++i) rest += report.lines[i] + L"\n";
     EXPECT_EQ(rest, text.erase(text.find(verdictLine + L"\n"), verdictLine.size() + 1));
   }
-  RunStatus ended;
-  ended.verdict = Verdict::kConfigured;
-  const Report running = TellRun(ended, true, 7);
-  EXPECT_EQ(running.eventId, 104u);
-  EXPECT_EQ(running.lines[0], L"verdict: incomplete");
-  EXPECT_EQ(running.lines[1], L"NuboraService still running after 7 s");
-  const Report unread = TellProblem(L"cannot read x (error 2)");
-  EXPECT_EQ(unread.eventId, 104u);
-  EXPECT_EQ(unread.type, EventType::kError);
-  EXPECT_EQ(unread.lines, std::vector<std::wstring>{L"verdict: unknown: cannot read x (error 2)"});
 }
 
-// The cut at the limits: console lines of 128 bytes (32 make 4 KB exactly),
+// The cut at the limits: console lines of 128 bytes (32 make 4 KB exactly
+// with the leading CR LF, the first two bytes shorter),
 // event lines of 1873 characters with CR LF (17 make 31 839 exactly; 16 of
 // 1990, one character less, fit).
 TEST(Report, ConsoleAndEventTextAreCutAtTheirLimitsWithALastLineThatSaysSo) {
-  EXPECT_EQ(ConsoleBytes({L"verdict: configured", L"[\u00e9]"}, {2024, 5, 7, 9, 3, 0}),
-            "NuboraService: 2024-05-07 09:03:00 verdict: configured\r\n"
-            "NuboraService: 2024-05-07 09:03:00 [\xc3\xa9]\r\n");
+  // A % is the console's own; only the event's string has it full-width.
+  EXPECT_EQ(ConsoleBytes({L"verdict: configured", L"[\u00e9] lan%1"}, {2024, 5, 7, 9, 3, 0}),
+            "\r\nNuboraService: 2024-05-07 09:03:00 verdict: configured\r\n"
+            "NuboraService: 2024-05-07 09:03:00 [\xc3\xa9] lan%1\r\n");
+  EXPECT_EQ(EventText({L"[lan%1]", L"%%2"}), L"[lan\uFF051]\r\n\uFF05\uFF052");
   const std::string cut = "NuboraService: 2024-05-07 09:03:00 the report is cut here: more lines ";
   const struct {
     std::size_t count, longerLast, kept;
   } console[] = {{32, 0, 32}, {32, 1, 31}, {33, 0, 31}, {200, 0, 31}};
   for (const auto& c : console) {
     std::vector<std::wstring> lines(c.count, std::wstring(91, L'x'));
+    lines.front().resize(89);
     lines.back() += std::wstring(c.longerLast, L'x');
     const std::string bytes = ConsoleBytes(lines, {2024, 5, 7, 9, 3, 0});
     EXPECT_LE(bytes.size(), kConsoleLimit);
@@ -205,82 +266,138 @@ TEST(Report, ConsoleAndEventTextAreCutAtTheirLimitsWithALastLineThatSaysSo) {
   }
 }
 
-TEST(Report, ArgumentsChooseWhatIsDoneAndFailuresAreToldNotFatal) {
-  const std::string log = ::testing::TempDir() + "nubora_report.log";
-  std::FILE* file = std::fopen(log.c_str(), "wb");
-  std::fputs(
-      "start time 2024-5-17, 9: 3: 0\r\nstarting config ip address\r\n"
-      "config file not exist\r\nconfig file error , no configure information\r\n",
-      file);
-  std::fclose(file);
-  const std::wstring wlog(log.begin(), log.end());
-  const std::wstring told = L"write COM1 event 4 101 |verdict: nothing to configure|";
+// What each boot, as the service manager plays it, is told as: each write to
+// COM1 by its first line, each event by its ID and type. Only a run the
+// service manager shows as this boot's is told with its own verdict (101
+// here); no case depends on a time.
+TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
+  const std::wstring ran = L"WCOM1 verdict: nothing to configure; E101I; ";
+  const std::wstring notRun =
+      L"WCOM1 verdict: not run: NuboraService did not run this boot; E105E; ";
+  const std::wstring lastRun = L"\r\nthe last run in the log started at 2024-5-17, 9: 3: 0";
+  const std::wstring incomplete = L"WCOM1 verdict: incomplete; E104E; ";
+  const std::vector<std::wstring> byHand = {L"--wait-for-service"}, service = {L"--service"},
+                                  serviceWaits0 = {L"--service", L"--wait-for-service", L"0"};
+  const Step autoStart = NeverStarted(scm::kAutoStart);
+  const struct {
+    const char* what;
+    std::vector<std::wstring> args;
+    std::vector<Step> plays;
+    std::vector<unsigned long> controls;  // sent to the service once it runs
+    const wchar_t* failAt;                // "write", "event"
+    unsigned long error;
+    std::wstring told;
+    std::wstring eventHolds;  // in the last event's text
+    std::size_t sleeps;
+    std::wstring states;  // of the service: 4 RUNNING, 3 STOP_PENDING, 1 STOPPED/exit:specific
+  } cases[] = {
+      // clang-format off
+      {"never started, running, stopped", byHand, {autoStart, Running(), StoppedWith(0)}, {}, L"", 0, ran, L"configuration file: missing", 2, L""},
+      {"stopped with 0 at the first poll", byHand, {StoppedWith(0)}, {}, L"", 0, ran, L"configuration file: missing", 0, L""},
+      {"disabled", byHand, {NeverStarted(scm::kDisabled)}, {}, L"", 0, notRun, L"NuboraService: stopped, start type disabled" + lastRun, 0, L""},
+      {"manual", byHand, {NeverStarted(scm::kDemandStart)}, {}, L"", 0, notRun, L"start type manual" + lastRun, 0, L""},
+      {"not installed", byHand, {kAbsent}, {}, L"", 0, notRun, L"NuboraService: not installed" + lastRun, 0, L""},
+      {"a failed start", byHand, {autoStart, StoppedWith(1053)}, {}, L"", 0,
+       L"WCOM1 verdict: unknown: NuboraService stopped with exit code 1053 (no answer to the service manager in time); E104E; ", lastRun, 1, L""},
+      {"a crash", byHand, {Running(), StoppedWith(1067)}, {}, L"", 0,
+       L"WCOM1 verdict: unknown: NuboraService stopped with exit code 1067 (the process ended unexpectedly); E104E; ", lastRun, 1, L""},
+      {"seen running, the log did not grow", byHand, {Running(false), StoppedWith(0)}, {}, L"", 0,
+       L"WCOM1 verdict: unknown: the log holds no run of this boot; E104E; ", lastRun, 1, L""},
+      {"still running when the wait by hand ends", {L"--wait-for-service", L"2"}, {Running()}, {}, L"", 0, incomplete,
+       L"NuboraService still running after 2 s", 2, L""},
+      {"a query that fails", byHand, {kQueryFails}, {}, L"", 0,
+       L"WCOM1 verdict: unknown: cannot ask the service manager about NuboraService (error 1722); E104E; ", lastRun, 0, L""},
+      {"the service: a query that fails", service, {kQueryFails}, {}, L"", 0,
+       L"WCOM1 verdict: unknown: cannot ask the service manager about NuboraService (error 1722); E104E; ", lastRun, 0, L"4 1/1066:3 "},
+      {"the service: still running past the wait, then stopped", serviceWaits0, {Running(), StoppedWith(0)}, {}, L"", 0,
+       incomplete + ran, L"configuration file: missing", 0, L"4 1 "},
+      {"the service: not started past the wait, then started and stopped", serviceWaits0, {autoStart, Running(), StoppedWith(0)}, {}, L"", 0,
+       L"WCOM1 verdict: not run: NuboraService has not started after 0 s; E105E; " + ran, L"configuration file: missing", 0, L"4 1 "},
+      {"the service: a stop request", service, {Running()}, {1}, L"", 0, L"", L"", 0, L"4 3 1 "},
+      {"the service: a shutdown", service, {Running()}, {5}, L"", 0, incomplete, L"the system shuts down after 0 s", 0, L"4 3 1 "},
+      {"the service: no such port", service, {StoppedWith(0)}, {}, L"write", 2, ran, L"serial console COM1: error 2: file not found", 0, L"4 1 "},
+      {"the service: a port that fails", service, {StoppedWith(0)}, {}, L"write", 31, ran, L"serial console COM1: error 31", 0, L"4 1/1066:2 "},
+      {"the service: the Event Log fails", service, {StoppedWith(0)}, {}, L"event", 5,
+       ran + L"WCOM1 cannot write to the Event Log (error 5: access denied); ", L"configuration file: missing", 0, L"4 1/1066:1 "},
+      // clang-format on
+  };
+  const std::string log = ::testing::TempDir() + "nubora_report_boot.log";
+  for (const auto& c : cases) {
+    std::FILE* file = std::fopen(log.c_str(), "wb");
+    std::fputs(kRun, file);
+    std::fclose(file);
+    FakeSystem fake;
+    fake.log = log;
+    fake.plays = c.plays;
+    fake.controls = c.controls;
+    fake.failAt = c.failAt;
+    fake.error = c.error;
+    Scoped scoped(fake);
+    std::vector<std::wstring> args = c.args;
+    args.push_back(std::wstring(log.begin(), log.end()));
+    std::string out, err;
+    EXPECT_EQ(ReportCommand(args, fake.Outputs(), out, err), 0) << c.what;
+    EXPECT_EQ(fake.told, c.told) << c.what;
+    EXPECT_NE(fake.eventText.find(c.eventHolds), std::wstring::npos) << c.what;
+    EXPECT_EQ(fake.sleeps, c.sleeps) << c.what;
+    EXPECT_EQ(fake.states, c.states) << c.what;
+  }
+}
+
+TEST(Report, ArgumentsInstallAndUninstall) {
   const std::wstring create =
       L"manager 2 create NuboraReport,Nubora boot report,983551,16,2,1,\"C:\\t\\nubora.exe\" "
-      L"report --service describe Tells each boot's network configuration verdict on the serial "
-      L"console and in the Windows Event Log ";
-  const std::wstring source = L"source NuboraService,C:\\t\\nubora.exe ";
+      L"report --service";
+  const std::wstring described =
+      L" describe Tells each boot's network configuration verdict on the serial console and in "
+      L"the Windows Event Log source NuboraService,C:\\t\\nubora.exe ";
+  const std::wstring removed =
+      L"stop NuboraReport manager 1 open NuboraReport 65536 delete remove NuboraService ";
   const struct {
     std::vector<std::wstring> args;
     const wchar_t* failAt;
-    unsigned long error;  // of the step failing, or of the console and Event Log
+    unsigned long error;  // of the step failing; uninstall: NuboraReport stops after as many polls
     int exitCode;
     std::wstring calls;  // | the first line printed | the first on standard error
+    std::size_t sleeps;
   } cases[] = {
       // clang-format off
-      {{wlog}, L"", 0, 0, told},
-      {{wlog, L"--console", L"COM3", L"--no-eventlog"}, L"", 0, 0, L"write COM3 |verdict: nothing to configure|"},
-      {{wlog, L"--console", L"none"}, L"", 0, 0, L"event 4 101 |verdict: nothing to configure|"},
-      {{wlog}, L"write", 31, 0, told + L"nubora report: cannot write to COM1 (error 31), skipped"},
-      {{wlog}, L"event", 31, 0, told + L"nubora report: cannot write to the Event Log (error 31), skipped"},
-      {{wlog}, L"write", kNotAvailable, 0, told},
-      {{wlog, L"--wait-for-service", L"2"}, L"", 0, 0, L"query NuboraService sleep 1000 query NuboraService "
-       L"sleep 1000 query NuboraService write COM1 event 1 104 |verdict: incomplete|"},
-      {{L"--wait-for-service", wlog}, L"stops", 1, 0, L"query NuboraService sleep 1000 query NuboraService " + told},
-      {{wlog, L"--wait-for-service", L"0"}, L"absent", 0, 0, L"query NuboraService " + told},
-      {{wlog, L"--wait-for-service"}, L"late", 1, 0, L"query NuboraService written .log sleep 1000 "
-       L"query NuboraService written .log " + told},
-      {{wlog, L"--wait-for-service", L"1"}, L"late", 9, 0, L"query NuboraService written .log sleep 1000 "
-       L"query NuboraService written .log " + told},
-      {{wlog, L"--wait-for-service"}, L"query", 1722, 0, L"query NuboraService " + told +
-       L"nubora report: cannot ask the service manager about NuboraService (error 1722), not waiting"},
-      {{wlog, L"--service"}, L"", 0, 0, L"dispatch NuboraReport state 4 state 3 query NuboraService "
-       L"write COM1 event 1 104 state 1 ||"},
-      {{L"--install-service"}, L"", 0, 0, create + source + L"|install report service successfully|"},
-      {{L"--install-service"}, L"create", 1073, 1, create.substr(0, create.find(L"describe")) + L"|install report service failed with errorcode=1073|"},
-      {{L"--install-service"}, L"manager", 5, 1, L"manager 2 |install report service failed with errorcode=5|"},
-      {{L"--install-service"}, L"source", 5, 1, create + source + L"delete |install report service failed with errorcode=5|"},
-      {{L"--uninstall-service"}, L"remove", 2, 0, L"manager 1 open NuboraReport 65536 delete remove NuboraService |uninstall report service successfully|"},
-      {{L"--uninstall-service"}, L"open", 1060, 1, L"manager 1 open NuboraReport 65536 remove NuboraService |uninstall report service failed with errorcode=1060|"},
-      {{L"--uninstall-service"}, L"remove", 5, 1, L"manager 1 open NuboraReport 65536 delete remove NuboraService |uninstall report service failed with errorcode=5|"},
-      {{L"--help"}, L"", 0, 0, L"|usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]|"},
-      {{wlog, L"--console"}, L"", 0, 2, L"||nubora report: --console needs a port or none"},
-      {{wlog, L"--console", L""}, L"", 0, 2, L"||nubora report: --console needs a port or none"},
-      {{wlog, L"x"}, L"", 0, 2, L"||nubora report: one log at a time"},
-      {{wlog, L"--bogus"}, L"", 0, 2, L"||nubora report: unknown option --bogus"},
-      {{wlog, L"--codepage", L"0"}, L"", 0, 2, L"||nubora report: --codepage needs a code page number"},
-      {{L"--service", L"--install-service"}, L"", 0, 2, L"||nubora report: one of --service, --install-service, --uninstall-service"},
+      {{L"--install-service"}, L"", 0, 0, create + described + L"|install report service successfully|", 0},
+      {{L"--install-service", L"D:\\a b\\", L"--console", L"COM2", L"--no-eventlog", L"--wait-for-service", L"1200", L"--codepage", L"936"}, L"", 0, 0,
+       create + L" \"D:\\a b\\\\\" --console COM2 --no-eventlog --wait-for-service 1200 --codepage 936" + described + L"|install report service successfully|", 0},
+      {{L"--install-service", L"--console", L"none", L"--wait-for-service"}, L"", 0, 0,
+       create + L" --console none" + described + L"|install report service successfully|", 0},
+      {{L"--install-service"}, L"create", 1073, 1, create + L" |install report service failed with errorcode=1073|", 0},
+      {{L"--install-service"}, L"manager", 5, 1, L"manager 2 |install report service failed with errorcode=5|", 0},
+      {{L"--install-service"}, L"source", 5, 1, create + described + L"delete |install report service failed with errorcode=5|", 0},
+      {{L"--uninstall-service"}, L"", 0, 0, removed + L"|uninstall report service successfully|", 0},
+      {{L"--uninstall-service"}, L"stop", 1062, 0, removed + L"|uninstall report service successfully|", 0},
+      {{L"--uninstall-service"}, L"", 3, 0, removed + L"|uninstall report service successfully|", 3},
+      {{L"--uninstall-service"}, L"", 31, 1, removed + L"|uninstall report service failed with errorcode=1053|", 30},
+      {{L"--uninstall-service"}, L"remove", 2, 0, removed + L"|uninstall report service successfully|", 2},
+      {{L"--uninstall-service"}, L"remove", 5, 1, removed + L"|uninstall report service failed with errorcode=5|", 5},
+      {{L"--uninstall-service", L"--console", L"COM2"}, L"", 0, 2, L"||nubora report: --uninstall-service takes no other option", 0},
+      {{L"--help"}, L"", 0, 0, L"|usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]|", 0},
+      {{L"--console"}, L"", 0, 2, L"||nubora report: --console needs a port or none", 0},
+      {{L"--console", L""}, L"", 0, 2, L"||nubora report: --console needs a port or none", 0},
+      {{L"a", L"b"}, L"", 0, 2, L"||nubora report: one log at a time", 0},
+      {{L"--bogus"}, L"", 0, 2, L"||nubora report: unknown option --bogus", 0},
+      {{L"--codepage", L"0"}, L"", 0, 2, L"||nubora report: --codepage needs a code page number", 0},
+      {{L"--service", L"--install-service"}, L"", 0, 2, L"||nubora report: one of --service, --install-service, --uninstall-service", 0},
       // clang-format on
   };
   for (const auto& c : cases) {
     FakeSystem fake;
     fake.failAt = c.failAt;
     fake.error = c.error;
-    Platform platform = CurrentPlatform();
-    platform.services = &fake;
-    platform.files = &fake;
-    platform.serviceHost = &fake;
-    platform.clock = &fake;
-    ScopedPlatform scoped(platform);
+    Scoped scoped(fake);
     std::string out, err;
     EXPECT_EQ(ReportCommand(c.args, fake.Outputs(), out, err), c.exitCode) << err;
-    const auto firstLine = [](const std::string& text) {
-      return std::wstring(text.begin(), std::find(text.begin(), text.end(), '\n'));
-    };
-    EXPECT_EQ(fake.calls + L"|" + firstLine(out) + L"|" + firstLine(err), c.calls);
-    // What the console tells starts with its prefix and the clock's time.
-    EXPECT_EQ(fake.console.substr(0, 35),
-              fake.console.empty() ? "" : "NuboraService: 2024-05-17 09:03:00 ");
+    const std::string printed = FirstLine(out), complaint = FirstLine(err);
+    EXPECT_EQ(fake.calls + L"|" + std::wstring(printed.begin(), printed.end()) + L"|" +
+                  std::wstring(complaint.begin(), complaint.end()),
+              c.calls);
+    EXPECT_EQ(fake.sleeps, c.sleeps) << FirstLine(out);
   }
 }
 
