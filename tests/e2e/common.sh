@@ -77,21 +77,23 @@ e2e_same() {
 # Every line of the file ends with CR LF.
 e2e_all_crlf() { [ -s "$1" ] && ! grep -qv $'\r$' "$1"; }
 
-# e2e_told VERDICT STDERR: `nubora report` told VERDICT: the first line on the
-# console ($out/console) and the event, whose type and ID Wine's ReportEventW
-# hands to the advapi channel and its text to the eventlog channel (in STDERR,
-# the report's with WINEDEBUG=fixme+advapi,+eventlog); every console line
-# prefixed and ended with CR LF.
+# e2e_told VERDICT STDERR: `nubora report` told VERDICT: the console
+# ($out/console) begins with CR LF, its next line says it, and so does the
+# event, whose type and ID Wine's ReportEventW hands to the advapi channel and
+# its text to the eventlog channel (in STDERR, the report's with
+# WINEDEBUG=fixme+advapi,+eventlog); every console line prefixed and ended
+# with CR LF.
 e2e_told() {
     local type=1 id=68 i  # incomplete, or no verdict
     case $1 in configured) type=4 id=64 ;; "nothing to configure") type=4 id=65 ;;
-    "partly configured") type=2 id=66 ;; "not configured"*) type=1 id=67 ;; esac
+    "partly configured") type=2 id=66 ;; "not configured"*) type=1 id=67 ;; "not run"*) type=1 id=69 ;; esac
     for ((i = 0; i < 30; i++)); do [ -s "$out/console" ] && [ -z "$(tail -c 1 "$out/console" | tr -d '\n')" ] && break; sleep 0.1; done
     grep -q "fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x000$type,0x0000,0x000000$id," "$2" &&
         grep -qF "eventlog:ReportEventW L\"verdict: $1" "$2" && e2e_all_crlf "$out/console" &&
-        head -n 1 "$out/console" | grep -qE '^NuboraService: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} ' &&
-        [ "$(head -n 1 "$out/console" | cut -d ' ' -f 4-)" = "verdict: $1"$'\r' ] &&
-        ! grep -qv '^NuboraService: ' "$out/console" ||
+        [ "$(head -n 1 "$out/console")" = $'\r' ] &&
+        sed -n 2p "$out/console" | grep -qE '^NuboraService: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} ' &&
+        [ "$(sed -n 2p "$out/console" | cut -d ' ' -f 4-)" = "verdict: $1"$'\r' ] &&
+        ! tail -n +2 "$out/console" | grep -qv '^NuboraService: ' ||
         { echo "  console: $(head -c 300 "$out/console")"; grep -a ReportEventW "$2" | head -c 600; return 1; }
 }
 

@@ -77,18 +77,31 @@ e2e_check "a stop request leaves the service STOP_PENDING" test "$(state)" = STO
 NUBORA_WINEDEBUG=$debug nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report --wait-for-service 1 >/dev/null 2>"$out/wait.err"
 e2e_check "report --wait-for-service 1 tells event 104" e2e_told incomplete "$out/wait.err"
 e2e_check "and that NuboraService is still running" grep -q 'NuboraService still running after 1 s' "$out/console"
-# The report service stopped during its wait tells what the log holds then.
+# A stop request ends the report service's wait at once, telling nothing.
 : >"$out/console"
-: >"$out/boot.err"
 wine_out net start NuboraReport >/dev/null || true
 wine_out sc stop NuboraReport >/dev/null || true
 e2e_check "a stopped report service ends its wait" wait_state STOPPED 3 NuboraReport
-e2e_check "and tells the run incomplete" e2e_told incomplete "$out/boot.err"
+e2e_check "and tells nothing" test ! -s "$out/console"
 e2e_check "then STOPPED once the run is over" wait_state STOPPED 60
 rm -f "$windir/netsh_sleep_ms.txt"
 e2e_normalize_log "$windir/ipconfig_service.log" | grep -v '^wait .*count=' >"$out/stop.log"
 e2e_same "a stop during the run is logged and the run completes" \
     "$E2E_DATA/service_run_stopped.log" "$out/stop.log"
+
+# Set to manual start, not started since the server started: the report
+# service, which starts with the server, tells that it did not run, not the
+# verdict of the log's last run.
+wine_out reg add 'HKLM\System\CurrentControlSet\Services\NuboraService' /v Start /t REG_DWORD /d 3 /f >/dev/null
+nubora_wine_stop "$ns" "$prefix"
+: >"$out/console"
+NUBORA_WINEDEBUG=$debug nubora_wine "$ns" "$prefix" cmd /c exit 2>"$out/manual.err"
+e2e_check "manual, never started: the report service ends STOPPED" wait_state STOPPED 30 NuboraReport
+e2e_check "and tells event 105" e2e_told "not run: NuboraService did not run this boot" "$out/manual.err"
+# A % in a name reaches the event's string as the full-width sign.
+sed -e 's/ethernet/lan%1/g' -e 's/<time>/2024-5-17, 9: 3: 0/' "$e2e_root/tests/data/status/adapter_missing.log" >"$windir/lan.log"
+NUBORA_WINEDEBUG=$debug nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report 'c:\windows\lan.log' --console none >/dev/null 2>"$out/lan.err"
+e2e_check "a section named lan%1 is lan\uff051 in the event" grep -qi 'ReportEventW L".*\[lan\\\(u\|x\)\?ff051\]' "$out/lan.err"
 
 e2e_check "uninstall prints success" \
     test "$(wine_out "$NUBORA_EXE" uninstall)" = "uninstallservice successfully"
@@ -107,6 +120,16 @@ e2e_check "report --uninstall-service prints success" \
     test "$(wine_out "$NUBORA_TOOL" report --uninstall-service)" = "uninstall report service successfully"
 e2e_check "a second one fails with 1060" \
     test "$(wine_out "$NUBORA_TOOL" report --uninstall-service)" = "uninstall report service failed with errorcode=1060"
+# Options go into the registered command line. COM2 is mapped to a path that
+# does not exist: the port opens and the write fails, which stops the service
+# with specific code 2.
+wine_out "$NUBORA_TOOL" report --install-service --console COM2 --no-eventlog >/dev/null
+e2e_check "--install-service --console COM2 --no-eventlog registers both" eval \
+    'wine_out reg query "HKLM\\System\\CurrentControlSet\\Services\\NuboraReport" /v ImagePath | grep -qF "report --service --console COM2 --no-eventlog"'
+wine_out net start NuboraReport >/dev/null || true
+e2e_check "a port that fails stops the report service with specific code 2" eval \
+    'wait_state STOPPED 10 NuboraReport && wine_out sc query NuboraReport | grep -qE "SERVICE_EXIT_CODE *: *2 "'
+wine_out "$NUBORA_TOOL" report --uninstall-service >/dev/null
 nubora_wine_stop "$ns" "$prefix"
 e2e_check "the report service and the event source are gone" test -z "$(report_keys)"
 
