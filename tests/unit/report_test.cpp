@@ -376,6 +376,7 @@ TEST(Report, ArgumentsInstallAndUninstall) {
       {{L"--uninstall-service"}, L"", 31, 1, removed + L"|uninstall report service failed with errorcode=1053|", 30},
       {{L"--uninstall-service"}, L"remove", 2, 0, removed + L"|uninstall report service successfully|", 2},
       {{L"--uninstall-service"}, L"remove", 5, 1, removed + L"|uninstall report service failed with errorcode=5|", 5},
+      {{L"--uninstall-service"}, L"manager", 5, 1, L"stop NuboraReport manager 1 |uninstall report service failed with errorcode=5|", 5},
       {{L"--uninstall-service", L"--console", L"COM2"}, L"", 0, 2, L"||nubora report: --uninstall-service takes no other option", 0},
       {{L"--help"}, L"", 0, 0, L"|usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]|", 0},
       {{L"--console"}, L"", 0, 2, L"||nubora report: --console needs a port or none", 0},
