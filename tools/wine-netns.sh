@@ -12,7 +12,8 @@
 #     (an empty resolv.conf shows up as 127.0.0.1).
 # The adapter list comes from helper processes that belong to the prefix's
 # wineserver, so a prefix must only ever be used from one namespace at a time;
-# nubora_wine stops the wineserver when a prefix changes namespace.
+# nubora_wine keeps one wineserver running per prefix and namespace, and stops
+# it when the prefix changes namespace.
 #
 # Adapters are veth pairs; the peer end lives in a companion namespace
 # "<ns>-peer" so that it does not appear in the adapter list. Nothing is routed
@@ -186,6 +187,13 @@ nubora_wine() {
         # The running wineserver (if any) would report another namespace.
         WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -k 2>/dev/null || true
         WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -w 2>/dev/null || true
+        # One server for every program until the prefix is stopped or changes
+        # namespace: Debian's starts with -p0 and shuts down as soon as its
+        # last program has ended, and a program that starts then waits for it
+        # to be gone, gives up after 5.5 s ("a wine server seems to be
+        # running, but I cannot connect to it") and exits with 1.
+        ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p </dev/null >/dev/null 2>&1 ||
+            { nubora_die "no wineserver for $prefix"; return 1; }
         printf '%s\n' "$ns" >"$prefix/.nubora_netns"
     fi
     local -a tmo=()

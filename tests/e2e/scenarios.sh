@@ -7,8 +7,10 @@
 # `nubora.exe report` must tell on COM1 (a pseudo-terminal) and as its event. Each run also must exit with
 # 0 without a crash, leave the earlier log bytes as they were, end its lines
 # with CR LF, reach the netsh.exe of its own width and run the post script, in
-# the 64-bit cmd.exe, exactly when it configured. Then the inputs that need
-# more than files, the verbs that do nothing and the executables' imports.
+# the 64-bit cmd.exe, exactly when it configured. Then, on the x86-64 build
+# alone (that code is the same at either width), the inputs that need more
+# than files, the verbs that do nothing, the report's missing port and the
+# executables' imports.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -135,6 +137,15 @@ if [ "${#told[@]}" -gt 0 ]; then
     done
     : >"$out/console"
 fi
+if [ "$NUBORA_ARCH" = i686 ]; then
+    # The 32-bit cmd.exe tells itself apart, so the post script's check can fail.
+    arch=$(nubora_wine "$ns" "$prefix" 'c:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE%')
+    e2e_check "the 32-bit cmd.exe reports x86" test "$(tr -d '\r' <<<"$arch")" = x86
+    e2e_summary
+    exit
+fi
+# The rest goes through code that is the same at either width: once, on the
+# x86-64 build.
 
 # Inputs that need more than a file, on a machine with one adapter, lan0.
 machine "$scenarios/netsh_missing_fails_to_start"
@@ -145,10 +156,17 @@ ini="$windir/ipconfig_xen_vm.ini"
 e2e_check "a 5 MB file: the run" run
 e2e_check "a 5 MB file: lan0 switched to DHCP" grep -q 'name="lan0" dhcp' "$windir/netsh_calls.txt"
 
-nubora_wine "$ns" "$prefix" "$e2e_root/build/win64/tests/file_locker.exe" 'c:\windows\ipconfig_xen_vm.ini' 8000 &
+# The locker holds the file from its "locked" until its standard input ends.
+mkfifo "$out/hold"
+nubora_wine "$ns" "$prefix" "$e2e_root/build/win64/tests/file_locker.exe" 'c:\windows\ipconfig_xen_vm.ini' \
+    <"$out/hold" >"$out/locked" &
 locker=$!
-sleep 3
+exec 7>"$out/hold"
+for ((i = 0; i < 600; i++)); do [ ! -s "$out/locked" ] || break; sleep 0.1; done
 e2e_check "a file locked by another process: the run" run
+e2e_same "a file locked by another process: read as an empty file" \
+    "$scenarios/empty_file/expected.log" "$out/block"
+exec 7>&-
 wait "$locker" || true
 
 rm -f "$log"
@@ -160,6 +178,9 @@ e2e_check "a log that cannot be written: the run still configured" \
     grep -q 'name="lan0" dhcp' "$windir/netsh_calls.txt"
 rmdir "$log"
 
+# "-k" is left out: run by hand, Wine's dispatcher connects to the control
+# pipe of whichever service the service manager started last, so what it
+# does depends on Wine's services, not on this executable.
 printf '%s\r\n' "$earlier" >"$log"
 verb_did_nothing() { # VERB: exit code 0, nothing printed, nothing logged
     local rc=0
@@ -167,24 +188,23 @@ verb_did_nothing() { # VERB: exit code 0, nothing printed, nothing logged
     [ "$rc" -eq 0 ] && [ ! -s "$out/verb.out" ] && [ "$(cat "$log")" = "$earlier"$'\r' ] ||
         { echo "  exit code $rc, printed $(head -c 100 "$out/verb.out"), log: $(head -c 300 "$log")"; return 1; }
 }
-for verb in -k -K /install --install hello; do
+for verb in /install --install hello; do
     e2e_check "'$verb' exits with 0, prints and logs nothing" verb_did_nothing "$verb"
 done
 
-if [ "$NUBORA_ARCH" = i686 ]; then
-    # The 32-bit cmd.exe tells itself apart, so the post script's check can fail.
-    arch=$(nubora_wine "$ns" "$prefix" 'c:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE%')
-    e2e_check "the 32-bit cmd.exe reports x86" test "$(tr -d '\r' <<<"$arch")" = x86
-fi
-
 # A port that cannot be written (COM2: a path that does not exist) costs about
 # a second at most beyond the report itself, and is told on standard error.
-report_took() { # SECONDS-FILE ARGS...: times one report
-    local file=$1 start
+# Each is timed three times: the quickest says what it costs.
+report_took() { # MS-FILE ARGS...: the quickest of three reports
+    local file=$1 start ms best=
     shift
-    start=$(date +%s%N)
-    nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report "$@" >/dev/null 2>"$out/report.err"
-    echo $((($(date +%s%N) - start) / 1000000)) >"$file"
+    for _ in 1 2 3; do
+        start=$(date +%s%N)
+        nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report "$@" >/dev/null 2>"$out/report.err" || return 1
+        ms=$((($(date +%s%N) - start) / 1000000))
+        [ -n "$best" ] && [ "$best" -le "$ms" ] || best=$ms
+    done
+    echo "$best" >"$file"
 }
 e2e_check "report --console none: exit code 0" report_took "$out/none.ms" --console none
 e2e_check "report --console COM2 (no such port): exit code 0" report_took "$out/com2.ms" --console COM2
@@ -200,9 +220,9 @@ imports_are_system_dlls() {
 shipped=$e2e_root/build/win32/NuboraService.exe
 e2e_check "the shipped executable is PE32 for i386" \
     bash -c "file '$shipped' | grep -q 'PE32 executable (console) Intel 80386'"
-e2e_check "the shipped executable imports only system DLLs" imports_are_system_dlls "$shipped"
-e2e_check "the x86-64 executable imports only system DLLs" imports_are_system_dlls "$NUBORA_EXE"
-e2e_check "the nubora.exe of this build imports only system DLLs" imports_are_system_dlls "$NUBORA_TOOL"
+for exe in "$shipped" "$NUBORA_EXE" "$NUBORA_TOOL" "$e2e_root/build/win32/nubora.exe"; do
+    e2e_check "${exe#"$e2e_root"/} imports only system DLLs" imports_are_system_dlls "$exe"
+done
 e2e_check "the shipped executable carries its version resource" \
     bash -c "strings -el '$shipped' | grep -qx 'Nubora network configuration service'"
 

@@ -1,15 +1,22 @@
-// Holds a file open without sharing for a while, as another program might
-// while the service reads it: file_locker PATH MILLISECONDS.
+// Holds a file open without sharing, as another program might while the
+// service reads it: file_locker PATH prints "locked" once it holds the file
+// and lets it go when its standard input ends.
 #include <windows.h>
 
-#include <cwchar>
+#include <cstdio>
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3) return 2;
+  if (argc < 2) return 2;
   HANDLE file = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
-  Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+  std::puts("locked");
+  std::fflush(stdout);
+  char buffer[64];
+  DWORD got = 0;
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) &&
+         got > 0) {
+  }
   CloseHandle(file);
   return 0;
 }
