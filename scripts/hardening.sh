@@ -3,9 +3,10 @@
 #   1. the unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #      (preset "asan", clang);
 #   2. every libFuzzer target, built by the same preset, a fixed number of runs
-#      from its seed corpus, or SECONDS each with --long SECONDS;
-#   3. the unit tests, whose configuration runs go end to end over fakes, under
-#      valgrind memcheck with leak checking (preset "linux").
+#      from its seed corpus, or SECONDS each with --long SECONDS.
+# (AddressSanitizer's leak checker covers what a memcheck run of the same unit
+# tests would: the unit tests run once with sanitizers, not again under
+# valgrind.)
 # Exits non-zero when any step fails. Crash inputs land in
 # build/asan/tests/fuzz/artifacts/.
 set -uo pipefail
@@ -67,13 +68,6 @@ fuzz_long() {
     return $status
 }
 
-memcheck() {
-    valgrind -q --suppressions=tests/valgrind.supp --leak-check=full \
-        --show-leak-kinds=definite,indirect,possible \
-        --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=1 \
-        build/linux/tests/nubora_unit_tests --gtest_brief=1
-}
-
 step "build: asan" build asan
 step "unit tests under ASan and UBSan" ctest --preset asan --no-tests=error -E '^fuzz_' -j 2
 if [ "$long" -gt 0 ]; then
@@ -81,8 +75,6 @@ if [ "$long" -gt 0 ]; then
 else
     step "fuzz targets, fixed runs" ctest --preset asan --no-tests=error -R '^fuzz_' -j 2
 fi
-step "build: linux unit tests" build linux --target nubora_unit_tests
-step "unit tests under valgrind memcheck" memcheck
 
 if [ ${#failed[@]} -gt 0 ]; then
     printf 'hardening failed: %s\n' "${failed[@]}"

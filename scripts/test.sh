@@ -2,21 +2,42 @@
 # Every test: installs what is missing, builds all configurations, runs the
 # unit tests on Linux and under Wine, then the end-to-end suites on the real
 # executables under Wine: the x86-64 build, then the shipped 32-bit build as a
-# WOW64 process. Ends with one "N passed, N failed, N skipped" line; a suite
-# that could not run is named and counted as skipped (in CI it fails).
+# WOW64 process. Ends with each stage's seconds (wall, and CPU: user + system
+# of the processes it waited for) and one "N passed, N failed, N skipped"
+# line; a suite that could not run is named and counted as skipped (in CI it
+# fails).
 set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh || exit 1
-scripts/build.sh >build.log 2>&1 || { cat build.log; exit 1; }
 
 passed=0
 failed=0
 not_run=()
+table=()
+times_file=$(mktemp)
+cpu_ms() { # user + system CPU time of the children waited for so far, in ms
+    awk 'NR == 2 {for (i = 1; i <= 2; i++) {split($i, p, "m"); t += p[1] * 60000 + p[2] * 1000}
+         printf "%d", t}' "$times_file"
+}
+stage() { # NAME COMMAND...: times COMMAND; its exit status
+    local name=$1 rc=0 start cpu
+    shift
+    times >"$times_file"  # in this shell: a subshell has no children yet
+    start=$(date +%s%N) cpu=$(cpu_ms)
+    "$@" || rc=$?
+    times >"$times_file"
+    table+=("$(printf '%7.1f %7.1f  %s%s' "$((($(date +%s%N) - start) / 1000000))e-3" \
+        "$(($(cpu_ms) - cpu))e-3" "$name" "$([ "$rc" -eq 0 ] || echo " (exit $rc)")")")
+    return "$rc"
+}
+summary() {
+    printf '%s\n' "   wall     cpu  stage (seconds)" "${table[@]}"
+    rm -f "$times_file"
+}
 run() { # NAME COMMAND...: exit status 77 means the suite could not run
     local name=$1 rc=0
     shift
     echo "=== $name"
-    "$@" || rc=$?
+    stage "$name" "$@" || rc=$?
     if [ "$rc" -eq 0 ]; then
         passed=$((passed + 1))
     elif [ "$rc" -eq 77 ]; then
@@ -28,6 +49,9 @@ run() { # NAME COMMAND...: exit status 77 means the suite could not run
     fi
 }
 
+stage "install what is missing" scripts/install-deps.sh || { summary; exit 1; }
+stage "build linux, win64, win32" scripts/build.sh >build.log 2>&1 || { cat build.log; summary; exit 1; }
+
 # The native checks need no Wine and the x86-64 Wine suites leave a core idle
 # most of the time: the two go side by side, the checks' output shown when
 # they end. The 32-bit suites, whose emulated processes are slow enough to
@@ -38,10 +62,9 @@ hardening_pid=$!
 
 run "unit tests (Linux)" ctest --preset linux
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
-for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh tests/e2e/packages.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
-run "tests/e2e/packages.sh" bash tests/e2e/packages.sh
 
 hardening_result() {
     local rc=0
@@ -50,13 +73,14 @@ hardening_result() {
     rm -f "$hardening_log"
     return "$rc"
 }
-run "sanitizers, fuzzing, valgrind" hardening_result
+run "sanitizers and fuzzing (the rest of their time)" hardening_result
 
 # The shipped 32-bit executable, as a WOW64 process (tests/e2e/wow64.sh).
 for suite in tests/e2e/scenarios.sh tests/e2e/service.sh; do
     run "$suite (32-bit build)" env NUBORA_ARCH=i686 bash "$suite"
 done
 
+summary
 [ ${#not_run[@]} -eq 0 ] || printf 'not run: %s\n' "${not_run[@]}"
 echo "suites: $passed passed, $failed failed, ${#not_run[@]} skipped"
 [ "$failed" -eq 0 ]

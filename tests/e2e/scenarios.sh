@@ -30,6 +30,9 @@ setting() { sed -n "s/^$2=//p" "$1/settings" 2>/dev/null | head -n 1; }
 # that Wine's adapter ids are the ones adapters.ini gives; refuses what Wine
 # cannot show (DNS lists that differ or are empty, a second gateway).
 machine() {
+    # Every process of the last machine ends first: a netsh that outlived its
+    # run must not write into the next run's standard error.
+    nubora_wine_stop "$ns" "$prefix"
     nubora_netns_delete "$ns"
     ns="nbe$$-$((n += 1))"
     nubora_netns_create "$ns"
@@ -64,7 +67,7 @@ run() {
     nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >"$out/stdout" 2>"$out/stderr" || rc=$?
     [ "$rc" -eq 0 ] || { echo "  exit code $rc"; ok=1; }
     [ ! -s "$out/stdout" ] || { echo "  printed: $(head -c 200 "$out/stdout")"; ok=1; }
-    ! grep -qiE 'unhandled|page fault|backtrace' "$out/stderr" || { echo "  crashed"; ok=1; }
+    ! grep -iE 'unhandled|page fault|backtrace' "$out/stderr" >"$out/crash" || { echo "  crashed: $(head -c 300 "$out/crash")"; ok=1; }
     [ -f "$log" ] || return $ok
     size=$(printf '%s\r\n' "$earlier" | wc -c)
     [ "$(head -c "$size" "$log")" = "$earlier"$'\r' ] || { echo "  earlier lines changed"; ok=1; }
