@@ -68,7 +68,9 @@ e2e_normalize_log "$windir/ipconfig_service.log" >"$out/start.log"
 e2e_same "a start performs one run" "$E2E_DATA/service_run.log" "$out/start.log"
 
 : >"$windir/ipconfig_service.log"
-echo 9000 >"$windir/netsh_sleep_ms.txt"
+# netsh takes 20 s: every check up to the report service's stop comes before
+# the run's end, however slowly Wine starts each program.
+echo 20000 >"$windir/netsh_sleep_ms.txt"
 wine_out net start NuboraService >/dev/null || true
 wine_out sc stop NuboraService >/dev/null || true
 e2e_check "a stop request leaves the service STOP_PENDING" test "$(state)" = STOP_PENDING
@@ -81,7 +83,9 @@ e2e_check "and that NuboraService is still running" grep -q 'NuboraService still
 : >"$out/console"
 wine_out net start NuboraReport >/dev/null || true
 wine_out sc stop NuboraReport >/dev/null || true
-e2e_check "a stopped report service ends its wait" wait_state STOPPED 3 NuboraReport
+# Had it waited for the run's end (a 20 s run) instead, it would not stop
+# within 15 s and would tell the run's verdict.
+e2e_check "a stopped report service ends its wait" wait_state STOPPED 15 NuboraReport
 e2e_check "and tells nothing" test ! -s "$out/console"
 e2e_check "then STOPPED once the run is over" wait_state STOPPED 60
 rm -f "$windir/netsh_sleep_ms.txt"
