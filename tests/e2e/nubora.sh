@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The nubora tool through its command line. preview: what it says of each
-# section, its exit codes and messages, its run shown on a scenario's machine,
-# and --adapters host in a namespace (its run uses the stand-ins the unit
+# The nubora tool through its command line. preview: its exit codes and
+# messages, the Windows build's run shown on a scenario's machine, and
+# --adapters host in a namespace (its run uses the stand-ins the unit
 # player holds to the scenarios, so its agreement with the real executable
 # needs no more here). status: its exit codes and messages, and the Windows
 # build telling the same as the Linux one.
@@ -25,13 +25,9 @@ section() { awk -v m="$2" '$0 == m {on = 1; next} /^----- / {on = 0} on' "$1"; }
 preview=("$nubora" preview)
 
 
-run_preview 1 first-run "${preview[@]}" "$scenario/ipconfig_xen_vm.ini" --adapters "$scenario/adapters.ini"
-section "$out/first-run" "----- log" | sed -E 's/^(start|end) time [0-9].*$/\1 time <time>/' >"$out/first-run.log"
-section "$out/first-run" "----- netsh command lines" >"$out/first-run.netsh"
-e2e_same "first run: the log" "$scenario/expected.log" "$out/first-run.log"
-e2e_same "first run: the netsh lines" "$scenario/expected.netsh" "$out/first-run.netsh"
-# The sections, records and the run's JSON are held by tests/unit/preview_test.cpp;
-# here nubora.exe under Wine holds its JSON run to the same files.
+# The sections, records, the run and its JSON (and the status of that run's
+# log) are held by the unit tests; here nubora.exe under Wine holds its JSON
+# run to the same files.
 json_part() { python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1]))[sys.argv[2]]))' "$@"; }
 NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} "$e2e_root/scripts/wine-run.sh" \
     "$e2e_root/build/win64/nubora.exe" preview --json "$scenario/ipconfig_xen_vm.ini" \
@@ -65,10 +61,6 @@ run_status() { # EXPECTED-RC NAME ARGS...: output in $out/NAME
 as_written() { # LF-FILE OUT: CR LF lines and a clock, as the service writes them
     sed -E 's/^(start|end) time <time>$/\1 time 2024-5-17, 9: 3: 0/; s/$/\r/' "$1" >"$2"
 }
-as_written "$out/first-run.log" "$out/first-run.crlf"
-run_status 1 predicted-first-run "$out/first-run.crlf"
-e2e_check "status of the predicted run: a dropped section leaves it partly configured" \
-    grep -qx 'verdict: partly configured' "$out/predicted-first-run"
 section "$out/missing" "----- log" | sed 's/$/\r/' >"$out/missing.crlf"
 run_status 1 predicted-missing "$out/missing.crlf"
 e2e_check "status of a run whose adapter never appeared" \
