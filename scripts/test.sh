@@ -59,6 +59,9 @@ build() {
         cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" || return 1
     done
 }
+# The pristine Wine prefix (build/cache) boots beside the build, once.
+warm=$(mktemp -d)
+(source tools/wine-netns.sh && nubora_prefix_init "$warm/prefix" >/dev/null 2>&1; rm -rf "$warm") &
 stage "build: the Linux tool, win64, win32" build >build.log 2>&1 || { cat build.log; summary; exit 1; }
 
 # The native checks need no Wine and the x86-64 Wine suites leave a core idle
