@@ -105,7 +105,11 @@ for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
     e2e_check "$name: the run" run
     netsh_back
     rm -f "$windir/netsh_sleep_ms.txt"
-    e2e_same "$name: log" "$folder/expected.log" "$out/block"
+    # Which 2 s slice a netsh ends in depends on how fast Wine starts it (the
+    # unit player holds the slices): the lines counting them are left out.
+    grep -v '^wait .*count=' "$folder/expected.log" >"$out/expected" || true
+    grep -v '^wait .*count=' "$out/block" >"$out/compared" || true
+    e2e_same "$name: log" "$out/expected" "$out/compared"
     tr -d '\r' <"$windir/netsh_calls.txt" >"$out/netsh"
     e2e_same "$name: netsh command lines" "$folder/expected.netsh" "$out/netsh"
     cp "$log" "$windir/report${#told[@]}.log"
