@@ -55,16 +55,6 @@ std::wstring Describe(const AdapterConfig& record) {
          Joined(record.dnsList.get());
 }
 
-bool HasAdapter(const std::vector<AdapterInfo>& adapters, const AdapterConfig& record) {
-  for (const AdapterInfo& adapter : adapters) {
-    bool same = true;
-    for (std::size_t i = 0; i < kMacLength; ++i)
-      same = same && adapter.physical[i] == record.mac[i];
-    if (same) return true;
-  }
-  return false;
-}
-
 // What the preview found, told as text or as JSON.
 struct PreviewOutput {
   std::string text;  // in the locale's code page, as the log writes
@@ -93,16 +83,11 @@ Json RecordJson(std::size_t number, const std::wstring& section, const AdapterCo
           {"dns", AddressesJson(record.dnsList.get())}};
 }
 
-// Reads the file quietly and says what became of each section.
+// Says what became of each section.
 void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* adapters,
                      PreviewOutput& shown) {
-  std::FILE* scratch = std::tmpfile();
-  SetLogStream(scratch);
-  std::vector<SectionFate> fates;
-  std::unique_ptr<AdapterConfigList> records = ReadConfigFile(path.c_str(), &fates);
-  SetLogStream(nullptr);
-  if (scratch != nullptr) std::fclose(scratch);
-
+  const IniReading reading = ReadIniQuietly(path);
+  const std::vector<SectionFate>& fates = reading.fates;
   shown.Add(L"sections:\n");
   if (fates.empty()) {
     shown.Add(L"  (none: the file has no section)\n");
@@ -119,28 +104,24 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
   shown.Add(L"records:\n");
   Json kept = Json::array();
   std::size_t number = 0;
-  std::vector<std::size_t> keptSections;  // the section of each record
-  for (std::size_t v = 0, r = 0; v < fates.size(); ++v) {
-    if (!fates[v].kept) continue;
-    const AdapterConfig& record = (*records)[r++];
-    keptSections.push_back(v);
+  for (std::size_t r = 0; r < reading.records->size(); ++r) {
+    const AdapterConfig& record = (*reading.records)[r];
+    const std::wstring& section = fates[reading.recordSection[r]].section;
     ++number;
     std::wstring line =
-        L"  " + std::to_wstring(number) + L". " + fates[v].section + L": " + Describe(record);
-    Json entry = RecordJson(number, fates[v].section, record);
+        L"  " + std::to_wstring(number) + L". " + section + L": " + Describe(record);
+    Json entry = RecordJson(number, section, record);
     // The run matches both to one adapter and compares the second with the
     // adapter as it was before the first one's commands.
     entry["same_mac_as"] = nullptr;
-    for (std::size_t earlier = 0; earlier + 1 < number; ++earlier) {
-      if (std::memcmp((*records)[earlier].mac, record.mac, kMacLength) != 0) continue;
-      const std::wstring& first = fates[keptSections[earlier]].section;
+    if (reading.sameMacAs[r] != 0) {
+      const std::wstring& first = fates[reading.recordSection[reading.sameMacAs[r] - 1]].section;
       line += L" -- same adapter as [" + first + L"]";
       entry["same_mac_as"] = Utf8(first);
       shown.result = kSomethingUnused;
-      break;
     }
     if (adapters != nullptr) {
-      const bool found = HasAdapter(*adapters, record);
+      const bool found = AdapterWithMac(*adapters, record.mac) != nullptr;
       entry["adapter_found"] = found;
       if (!found) {
         line += L" -- no adapter has this MAC";
@@ -194,6 +175,61 @@ Json LogLinesJson(const std::string& bytes) {
 
 void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path,
              PreviewOutput& shown) {
+  const PredictedRun run = PredictRun(adapters, ini, path);
+  const std::string& bytes = run.log;
+  shown.Add(L"----- log\n");
+  shown.text += bytes;
+  shown.Add(L"----- netsh command lines\n");
+  Json netsh = Json::array();
+  for (const std::wstring& line : run.netsh) {
+    shown.Add(line + L"\n");
+    netsh.push_back(Utf8(line));
+  }
+  if (run.pauses > 0) {
+    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(run.pauses) +
+              L" times for 30 s (" + std::to_wstring(run.waited / 1000) +
+              L" s in all) waiting for an adapter that is missing\n");
+  }
+  shown.json["log"] = LogLinesJson(bytes);
+  shown.json["netsh"] = netsh;
+  shown.json["pauses"] = run.pauses;
+  shown.json["paused_seconds"] = run.waited / 1000;
+}
+
+}  // namespace
+
+const AdapterInfo* AdapterWithMac(const std::vector<AdapterInfo>& adapters,
+                                  const std::uint8_t (&mac)[kMacLength]) {
+  for (const AdapterInfo& adapter : adapters) {
+    if (std::memcmp(adapter.physical, mac, kMacLength) == 0) return &adapter;
+  }
+  return nullptr;
+}
+
+IniReading ReadIniQuietly(const std::wstring& path) {
+  std::FILE* scratch = std::tmpfile();
+  SetLogStream(scratch);
+  IniReading reading;
+  reading.records = ReadConfigFile(path.c_str(), &reading.fates);
+  SetLogStream(nullptr);
+  if (scratch != nullptr) std::fclose(scratch);
+  if (!reading.records) reading.records.reset(new AdapterConfigList());
+  for (std::size_t f = 0; f < reading.fates.size(); ++f) {
+    if (reading.fates[f].kept) reading.recordSection.push_back(f);
+  }
+  const AdapterConfigList& records = *reading.records;
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    std::size_t earlier = 0;
+    while (earlier < r && std::memcmp(records[earlier].mac, records[r].mac, kMacLength) != 0) {
+      ++earlier;
+    }
+    reading.sameMacAs.push_back(earlier < r ? earlier + 1 : 0);
+  }
+  return reading;
+}
+
+PredictedRun PredictRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini,
+                        const std::wstring& path) {
   Platform platform = CurrentPlatform();
   RedirectedIniFiles file(ini, path);
   ListedAdapters listed(adapters);
@@ -210,29 +246,14 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
   RunConfiguration();
   LogFlush();
   SetLogStream(nullptr);
-  const std::string bytes = ReadBack(log);
+  PredictedRun run;
+  run.log = ReadBack(log);
   if (log != nullptr) std::fclose(log);
-
-  shown.Add(L"----- log\n");
-  shown.text += bytes;
-  shown.Add(L"----- netsh command lines\n");
-  Json netsh = Json::array();
-  for (const std::wstring& line : commands.lines) {
-    shown.Add(line + L"\n");
-    netsh.push_back(Utf8(line));
-  }
-  if (clock.pauses > 0) {
-    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(clock.pauses) +
-              L" times for 30 s (" + std::to_wstring(clock.waited / 1000) +
-              L" s in all) waiting for an adapter that is missing\n");
-  }
-  shown.json["log"] = LogLinesJson(bytes);
-  shown.json["netsh"] = netsh;
-  shown.json["pauses"] = clock.pauses;
-  shown.json["paused_seconds"] = clock.waited / 1000;
+  run.netsh = commands.lines;
+  run.pauses = clock.pauses;
+  run.waited = clock.waited;
+  return run;
 }
-
-}  // namespace
 
 int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
   std::wstring file, adaptersArg;
