@@ -1,9 +1,11 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/adapters.h"
+#include "platform/machine.h"
 
 namespace nubora {
 
@@ -15,7 +17,32 @@ namespace nubora {
 //   DNS=198.51.100.53,...          (DNS servers, in order)
 //   ID={...}                       (the permanent name; optional)
 // False with a message naming the section and key when the file is unusable.
+// A machine description (below) is also an adapters file: its listed adapters.
 bool LoadAdaptersFile(const std::wstring& path, std::vector<AdapterInfo>& adapters,
                       std::wstring& error);
+
+// A machine as `nubora doctor` reads it (examples/machine.ini tells the
+// format): an adapters file whose sections may also hold
+//   DEVICE=present|disabled|absent   (a disabled device is not listed; an
+//                                     absent one is a non-present device)
+//   STATE=preferred,tentative/preferred,...  each address's detection state,
+//                                     then (after '/') its state a look later
+//   EnableDHCP, IPAddress, SubnetMask, DefaultGateway, DefaultGatewayMetric,
+//   NameServer                        its interface key's values
+//   DESCRIPTION                       its driver's description
+// and the sections [machine] (LOG, MISSING, ADDRESS_TABLE), [service NAME]
+// (START, ACCOUNT, IMAGEPATH) and [event source NAME] (MESSAGEFILE).
+struct MachineDescription {
+  std::vector<AdapterInfo> adapters;                            // listed, in file order
+  std::vector<std::wstring> devices;                            // present devices' interface GUIDs
+  std::map<std::wstring, std::vector<RegistryValue>> registry;  // keys of HKLM
+  std::vector<AddressDetection> firstLook, laterLook;
+  bool addressTable = true;
+  std::map<std::wstring, ServiceConfig> services;
+  std::vector<std::wstring> missingFiles;  // every other file exists
+  std::wstring log;                        // the service's log
+  std::size_t driverKeys = 0;
+};
+bool LoadMachineFile(const std::wstring& path, MachineDescription& machine, std::wstring& error);
 
 }  // namespace nubora

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "nubora/doctor.h"
 #include "nubora/preview.h"
 #include "nubora/report.h"
 #include "nubora/status.h"
@@ -19,6 +20,9 @@ const wchar_t kUsage[] =
     L"      tells the last run on the serial console and in the Event Log\n"
     L"  nubora report --install-service | --uninstall-service\n"
     L"      the service that reports every boot's run\n"
+    L"  nubora doctor [INI] [--machine FILE|host] [--json] [--fix ghost-addresses [--backup "
+    L"FILE]]\n"
+    L"      what stands between this machine and the network INI asks for\n"
     L"  nubora VERB --help   more about one verb\n";
 
 int NuboraMain(int argc, wchar_t** argv) {
@@ -27,6 +31,7 @@ int NuboraMain(int argc, wchar_t** argv) {
   if (verb == L"preview") return PreviewMain(argc - 1, argv + 1);
   if (verb == L"status") return StatusMain(argc - 1, argv + 1);
   if (verb == L"report") return ReportMain(argc - 1, argv + 1);
+  if (verb == L"doctor") return DoctorMain(argc - 1, argv + 1);
   const bool help = verb == L"--help" || verb == L"-h" || verb == L"help";
   if (!help) {
     std::fwprintf(stderr, verb.empty() ? L"nubora: no verb given\n" : L"nubora: unknown verb %ls\n",

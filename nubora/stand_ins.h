@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "nubora/adapters_file.h"
+#include "platform/machine.h"
 #include "platform/platform.h"
 
 namespace nubora {
@@ -63,6 +65,39 @@ class NoWaitClock : public Clock {
 
  private:
   Clock& real_;
+};
+
+// A described machine, for `nubora doctor --machine FILE` and its tests: its
+// registry in memory (changes stay there), the address table's first look
+// and every later one, the files it says are missing. Files are written for
+// real.
+class DescribedMachine : public NetworkDevices,
+                         public Registry,
+                         public AddressTable,
+                         public ServiceConfigs,
+                         public MachineFiles {
+ public:
+  explicit DescribedMachine(MachineDescription description);
+  MachinePlatform View();
+
+  unsigned long Present(std::vector<std::wstring>& guids) override;
+  unsigned long SubKeys(const std::wstring& key, std::vector<std::wstring>& names) override;
+  unsigned long Values(const std::wstring& key, std::vector<RegistryValue>& values) override;
+  unsigned long CheckWritable(const std::wstring& key) override;
+  unsigned long DeleteValue(const std::wstring& key, const std::wstring& name) override;
+  unsigned long SetValue(const std::wstring& key, const RegistryValue& value) override;
+  unsigned long Read(std::vector<AddressDetection>& addresses) override;
+  unsigned long Query(const wchar_t* name, ServiceConfig& config) override;
+  bool Exists(const std::wstring& path) override;
+  unsigned long Write(const std::wstring& path, const std::string& bytes) override;
+
+  MachineDescription machine;
+  unsigned long writeError = 0;  // what every registry change answers
+  int looks = 0;
+
+ private:
+  ListedAdapters adapters_;
+  NoWaitClock clock_;
 };
 
 }  // namespace nubora

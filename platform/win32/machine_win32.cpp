@@ -1,0 +1,216 @@
+// The doctor's view of a Windows machine: the registry, the present network
+// devices (SetupAPI), the address table (looked up at run time, so that the
+// tool still starts on Windows XP and 2003) and the service manager.
+#include <iphlpapi.h>
+#include <setupapi.h>
+#include <windows.h>
+#include <winsock2.h>
+#include <ws2ipdef.h>
+
+#include "platform/machine.h"
+#include "platform/platform.h"
+#include "platform/unique_handle.h"
+#include "platform/win32/win32_handles.h"
+
+namespace nubora {
+namespace {
+
+// The network adapter device class.
+const GUID kNetClass = {
+    0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+struct KeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY key) { ::RegCloseKey(key); }
+};
+using unique_key = unique_handle<KeyTraits>;
+
+struct DeviceListTraits {
+  static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HDEVINFO list) { ::SetupDiDestroyDeviceInfoList(list); }
+};
+
+struct ScTraits {
+  static SC_HANDLE Invalid() { return nullptr; }
+  static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
+};
+using unique_sc = unique_handle<ScTraits>;
+
+unsigned long OpenKey(const std::wstring& path, REGSAM access, unique_key& key) {
+  HKEY opened = nullptr;
+  const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, &opened);
+  key.reset(status == ERROR_SUCCESS ? opened : nullptr);
+  return static_cast<unsigned long>(status);
+}
+
+std::wstring ReadText(HKEY key, const wchar_t* name) {
+  wchar_t text[512] = {};
+  DWORD size = sizeof text - sizeof(wchar_t), type = 0;
+  if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return L"";
+  }
+  return text;
+}
+
+class HostRegistry : public Registry {
+ public:
+  unsigned long SubKeys(const std::wstring& path, std::vector<std::wstring>& names) override {
+    unique_key key;
+    if (const unsigned long error = OpenKey(path, KEY_READ, key)) return error;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD length = 256;
+      const LSTATUS status =
+          ::RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (status == ERROR_NO_MORE_ITEMS) return 0;
+      if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+      names.emplace_back(name, length);
+    }
+  }
+  unsigned long Values(const std::wstring& path, std::vector<RegistryValue>& values) override {
+    unique_key key;
+    if (const unsigned long error = OpenKey(path, KEY_READ, key)) return error;
+    DWORD maxName = 0, maxData = 0;
+    LSTATUS status = ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr, &maxName, &maxData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    std::vector<wchar_t> name(maxName + 1);
+    std::vector<BYTE> data(maxData + 1);
+    for (DWORD i = 0;; ++i) {
+      DWORD nameLength = maxName + 1, size = maxData + 1, type = 0;
+      status = ::RegEnumValueW(key.get(), i, name.data(), &nameLength, nullptr, &type, data.data(),
+                               &size);
+      if (status == ERROR_NO_MORE_ITEMS) return 0;
+      if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+      RegistryValue value;
+      value.name.assign(name.data(), nameLength);
+      value.type = type;
+      value.data.assign(data.begin(), data.begin() + size);
+      values.push_back(value);
+    }
+  }
+  unsigned long CheckWritable(const std::wstring& path) override {
+    unique_key key;
+    return OpenKey(path, KEY_SET_VALUE, key);
+  }
+  unsigned long DeleteValue(const std::wstring& path, const std::wstring& name) override {
+    unique_key key;
+    if (const unsigned long error = OpenKey(path, KEY_SET_VALUE, key)) return error;
+    return static_cast<unsigned long>(::RegDeleteValueW(key.get(), name.c_str()));
+  }
+  unsigned long SetValue(const std::wstring& path, const RegistryValue& value) override {
+    unique_key key;
+    if (const unsigned long error = OpenKey(path, KEY_SET_VALUE, key)) return error;
+    return static_cast<unsigned long>(::RegSetValueExW(key.get(), value.name.c_str(), 0, value.type,
+                                                       value.data.data(),
+                                                       static_cast<DWORD>(value.data.size())));
+  }
+};
+
+class HostDevices : public NetworkDevices {
+ public:
+  unsigned long Present(std::vector<std::wstring>& guids) override {
+    unique_handle<DeviceListTraits> list(
+        ::SetupDiGetClassDevsW(&kNetClass, nullptr, nullptr, DIGCF_PRESENT));
+    if (!list) return ::GetLastError();
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; ::SetupDiEnumDeviceInfo(list.get(), i, &device); ++i) {
+      // The driver key names the device's interface.
+      const HKEY opened =
+          ::SetupDiOpenDevRegKey(list.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+      if (opened == reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE)) continue;
+      unique_key driver(opened);
+      const std::wstring guid = ReadText(driver.get(), L"NetCfgInstanceId");
+      if (!guid.empty()) guids.push_back(guid);
+    }
+    const DWORD error = ::GetLastError();
+    return error == ERROR_NO_MORE_ITEMS ? 0 : error;
+  }
+};
+
+class HostAddressTable : public AddressTable {
+ public:
+  unsigned long Read(std::vector<AddressDetection>& addresses) override {
+    using GetTable = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_UNICASTIPADDRESS_TABLE*);
+    using FreeTable = VOID(WINAPI*)(PVOID);
+    HMODULE iphlpapi = ::GetModuleHandleW(L"iphlpapi.dll");
+    if (iphlpapi == nullptr) return ERROR_NOT_SUPPORTED;
+    const auto get = reinterpret_cast<GetTable>(
+        reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "GetUnicastIpAddressTable")));
+    const auto free = reinterpret_cast<FreeTable>(
+        reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "FreeMibTable")));
+    if (get == nullptr || free == nullptr) return ERROR_NOT_SUPPORTED;
+    PMIB_UNICASTIPADDRESS_TABLE table = nullptr;
+    const DWORD error = get(AF_INET, &table);
+    if (error != NO_ERROR) return error;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+      const MIB_UNICASTIPADDRESS_ROW& row = table->Table[i];
+      AddressDetection address;
+      address.ipv4 = row.Address.Ipv4.sin_addr.s_addr;
+      address.state = static_cast<AddressState>(row.DadState);
+      addresses.push_back(address);
+    }
+    free(table);
+    return 0;
+  }
+};
+
+class HostServices : public ServiceConfigs {
+ public:
+  unsigned long Query(const wchar_t* name, ServiceConfig& config) override {
+    unique_sc manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return ::GetLastError();
+    unique_sc service(::OpenServiceW(manager.get(), name, SERVICE_QUERY_CONFIG));
+    if (!service) return ::GetLastError();
+    DWORD needed = 0;
+    ::QueryServiceConfigW(service.get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed + sizeof(QUERY_SERVICE_CONFIGW));
+    auto* query = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!::QueryServiceConfigW(service.get(), query, static_cast<DWORD>(buffer.size()), &needed)) {
+      return ::GetLastError();
+    }
+    config.startType = query->dwStartType;
+    config.account = query->lpServiceStartName != nullptr ? query->lpServiceStartName : L"";
+    config.imagePath = query->lpBinaryPathName != nullptr ? query->lpBinaryPathName : L"";
+    return 0;
+  }
+};
+
+class HostFiles : public MachineFiles {
+ public:
+  bool Exists(const std::wstring& path) override {
+    wchar_t expanded[MAX_PATH * 2] = {};
+    const DWORD length = ::ExpandEnvironmentStringsW(path.c_str(), expanded, MAX_PATH * 2);
+    const wchar_t* name = length > 0 && length <= MAX_PATH * 2 ? expanded : path.c_str();
+    return ::GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES;
+  }
+  unsigned long Write(const std::wstring& path, const std::string& bytes) override {
+    unique_file_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError();
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) ||
+        written != bytes.size()) {
+      return ::GetLastError();
+    }
+    return 0;
+  }
+};
+
+}  // namespace
+
+MachinePlatform HostMachine() {
+  static HostDevices devices;
+  static HostRegistry registry;
+  static HostAddressTable addresses;
+  static HostServices services;
+  static HostFiles files;
+  const Platform platform = CurrentPlatform();
+  return {platform.adapters, &devices, &registry, &addresses, &services, &files, platform.clock};
+}
+
+}  // namespace nubora
