@@ -34,6 +34,10 @@ struct RegistryValue {
   std::vector<std::uint8_t> data;  // as the registry keeps it: text in UTF-16LE with its NULs
 };
 
+inline bool operator==(const RegistryValue& a, const RegistryValue& b) {
+  return a.name == b.name && a.type == b.type && a.data == b.data;
+}
+
 // One text value; a REG_MULTI_SZ holds each item, then one more NUL.
 RegistryValue TextValue(const std::wstring& name, unsigned long type,
                         const std::vector<std::wstring>& items);

@@ -1,11 +1,16 @@
 // The doctor's view of a Windows machine: the registry, the present network
 // devices (SetupAPI), the address table (looked up at run time, so that the
 // tool still starts on Windows XP and 2003) and the service manager.
+// The address table's types are Windows Vista's; Winsock's headers go first.
+#ifndef NTDDI_VERSION
+#define NTDDI_VERSION 0x06000000
+#endif
+#include <winsock2.h>
+#include <ws2ipdef.h>
+// After Winsock:
 #include <iphlpapi.h>
 #include <setupapi.h>
 #include <windows.h>
-#include <winsock2.h>
-#include <ws2ipdef.h>
 
 #include "platform/machine.h"
 #include "platform/platform.h"

@@ -1,0 +1,237 @@
+// nubora doctor on the machines of tests/data/doctor: each finding and the
+// neighbours a careless check would flag, the mend of ghost addresses with
+// its backup, and the .reg lines of each kind of value.
+#include "nubora/doctor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "fakes.h"
+#include "nubora/adapters_file.h"
+#include "nubora/stand_ins.h"
+
+namespace nubora {
+namespace {
+
+const std::string kData = NUBORA_TEST_DATA_DIR "/doctor/";
+
+std::wstring Path(const std::string& name) {
+  const std::string path = kData + name;
+  return std::wstring(path.begin(), path.end());
+}
+
+// A .reg file's text after its byte-order mark.
+std::wstring Utf16(const std::string& bytes) {
+  std::wstring text;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                 static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  return text;
+}
+
+struct Case {
+  const char* machine;
+  const char* ini;
+  const char* findings;  // "id severity section" of each, in order, "; " between
+  int exitCode;
+  const char* told;  // in the text output
+};
+
+const Case kCases[] = {
+    {"healthy", "ipconfig_xen_vm", "", 0, "no finding"},
+    {"healthy", "ipconfig_problems", "config error partial; config error lan again", 1,
+     "the same MAC as [lan]"},
+    {"ghost", "ipconfig_xen_vm", "ghost-address error lan", 1,
+     "connection: Ethernet 2\n    description: Emulated Ethernet Adapter\n    interface: "
+     "{6C1A3B0E-0000-4000-8000-00005E0053AA}\n    key: "
+     "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{6C1A3B0E-0000-"
+     "4000-8000-00005E0053AA}\n    address: 192.0.2.10\n"},
+    {"ghost_on_dhcp", "ipconfig_xen_vm", "", 0, ""},
+    {"ghost_other_address", "ipconfig_xen_vm", "", 0, ""},
+    {"ghost_disabled", "ipconfig_xen_vm", "", 0, ""},
+    {"mac_absent", "ipconfig_xen_vm", "mac-absent error lan", 1,
+     "hint: 1 non-present adapter(s) keep settings"},
+    {"apipa_dhcp_on", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1,
+     "\"lan0\" carries 169.254.7.7: DHCP is left on"},
+    {"apipa_refused", "ipconfig_xen_vm",
+     "apipa error lan; duplicate-address error lan; drift warning lan", 1,
+     "169.254.7.7: a duplicate address: the static address was refused"},
+    {"apipa_on_dhcp_section", "ipconfig_xen_vm", "", 0, ""},
+    {"duplicate", "ipconfig_xen_vm", "duplicate-address error lan", 1, "192.0.2.10 is a duplicate"},
+    {"tentative_stuck", "ipconfig_xen_vm", "duplicate-address warning lan", 1,
+     "192.0.2.10 is still tentative 3 s later"},
+    {"tentative_then_preferred", "ipconfig_xen_vm", "", 0, ""},
+    {"no_address_table", "ipconfig_xen_vm", "duplicate-address info ", 0, "not looked for"},
+    {"drift", "ipconfig_xen_vm", "drift warning lan", 1,
+     "command: c:\\windows\\system32\\netsh.exe interface ip set address name=\"lan0\" static "
+     "192.0.2.10 255.255.255.0 192.0.2.1\n"},
+    {"services_broken", "ipconfig_xen_vm",
+     "service error ; service error ; service error ; service error ", 1,
+     "NuboraReport starts a file that is missing: c:\\windows\\nubora.exe"},
+    {"service_missing", "ipconfig_xen_vm", "service error ", 1, "NuboraService is not registered"},
+    {"last_boot", "ipconfig_xen_vm", "last-boot error ", 1,
+     "the last boot's run: not configured (the file holds no section"},
+    {"no_post_script", "ipconfig_xen_vm", "post-script info ", 0, "no post script"},
+};
+
+class DoctorFinds : public ::testing::TestWithParam<Case> {};
+
+TEST_P(DoctorFinds, WhatTheMachineHolds) {
+  const Case& c = GetParam();
+  const std::vector<std::wstring> args = {Path(std::string(c.ini) + ".ini"), L"--machine",
+                                          Path(std::string(c.machine) + ".ini")};
+  std::string out, err;
+  std::vector<std::wstring> json = args;
+  json.push_back(L"--json");
+  EXPECT_EQ(c.exitCode, DoctorCommand(json, out, err)) << err;
+  std::string found;
+  const nlohmann::json document = nlohmann::json::parse(out);
+  for (const auto& finding : document["findings"]) {
+    found += (found.empty() ? "" : "; ") + finding["id"].get<std::string>() + " " +
+             finding["severity"].get<std::string>() + " " +
+             (finding["section"].is_null() ? "" : finding["section"].get<std::string>());
+  }
+  EXPECT_EQ(c.findings, found);
+  EXPECT_EQ(c.exitCode, DoctorCommand(args, out, err));
+  EXPECT_NE(out.find(c.told), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, DoctorFinds, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.machine) + "_" + info.param.ini;
+                         });
+
+TEST(DoctorCommandLine, RefusesWhatItCannotRead) {
+  const std::wstring ini = Path("ipconfig_xen_vm.ini"), machine = Path("healthy.ini");
+  const struct {
+    std::vector<std::wstring> args;
+    const char* message;
+  } kCases[] = {
+      {{ini}, "--machine FILE is needed here"},
+      {{L"--machine", machine}, "no INI file given"},
+      {{ini, L"--machine", machine, L"--backup", L"x.reg"}, "--backup goes with --fix"},
+      {{ini, L"--machine", machine, L"--fix", L"everything"}, "--fix mends ghost-addresses only"},
+      {{ini, L"--machine", machine, L"--frobnicate"}, "unknown option --frobnicate"},
+      {{Path("nothing.ini"), L"--machine", machine}, "no file at"},
+      {{ini, L"--machine", Path("nothing.ini")}, "cannot read the machine file"},
+      {{ini, L"--machine", Path("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
+  };
+  for (const auto& c : kCases) {
+    std::string out, err;
+    EXPECT_EQ(2, DoctorCommand(c.args, out, err));
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+  }
+}
+
+// The ghost machine's registry and files, mended with `writeError` on every
+// change and the backup at `backup`.
+struct Mend {
+  unsigned long writeError;
+  const char* backup;
+  bool done;
+  const char* told;
+};
+
+TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
+  const std::string written = ::testing::TempDir() + "ghost-backup.reg";
+  const Mend kMends[] = {
+      {0, written.c_str(), true, "set HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip"},
+      {5, written.c_str(), false,
+       "(error 5: access denied): run as an administrator; nothing "
+       "changed"},
+      {0, "/nonexistent/folder/backup.reg", false, "cannot be written"},
+  };
+  const std::wstring ini = Path("ipconfig_xen_vm.ini");
+  for (const Mend& mend : kMends) {
+    std::remove(written.c_str());
+    MachineDescription description;
+    std::wstring error;
+    ASSERT_TRUE(LoadMachineFile(Path("ghost.ini"), description, error));
+    DescribedMachine machine(description);
+    machine.writeError = mend.writeError;
+    const auto before = machine.machine.registry;
+    std::vector<std::wstring> lines;
+    const std::wstring backup(mend.backup, mend.backup + std::strlen(mend.backup));
+    EXPECT_EQ(mend.done, FixGhostAddresses(Diagnose(ini, L"", machine.View()).findings, backup,
+                                           machine.View(), lines));
+    std::wstring text;
+    for (const std::wstring& line : lines) text += line + L"\n";
+    EXPECT_NE(text.find(std::wstring(mend.told, mend.told + std::strlen(mend.told))),
+              std::wstring::npos)
+        << testing::ReadFile(mend.backup);
+    const std::wstring ghostKey =
+        kInterfacesKey + std::wstring(L"{6C1A3B0E-0000-4000-8000-00005E0053AA}");
+    if (!mend.done) {
+      EXPECT_EQ(before, machine.machine.registry);
+      EXPECT_EQ(std::string(), testing::ReadFile(written));
+      continue;
+    }
+    // Only the ghost's key changed: its static values gone, DHCP on.
+    auto after = machine.machine.registry;
+    EXPECT_EQ(std::vector<RegistryValue>{DwordValue(L"EnableDHCP", 1)}, after[ghostKey]);
+    after[ghostKey] = before.at(ghostKey);
+    EXPECT_EQ(before, after);
+    std::ifstream file(written, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    const std::wstring reg = Utf16(bytes);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + ghostKey +
+                  L"]\r\n"
+                  L"\"IPAddress\"=hex(7):31,00,39,00,32,00,2e,00,30,00,2e,00,32,00,2e,00,31,00,"
+                  L"30,00,00,00,00,00\r\n"
+                  L"\"SubnetMask\"=hex(7):32,00,35,00,35,00,2e,00,32,00,35,00,35,00,2e,00,32,00,"
+                  L"35,00,35,00,2e,00,30,00,00,00,00,00\r\n"
+                  L"\"EnableDHCP\"=dword:00000000\r\n",
+              reg);
+    // A second look finds no ghost, and a second mend nothing to do.
+    const Diagnosis again = Diagnose(ini, L"", machine.View());
+    for (const Finding& finding : again.findings) EXPECT_STRNE("ghost-address", finding.id);
+    lines.clear();
+    EXPECT_TRUE(FixGhostAddresses(again.findings, backup, machine.View(), lines));
+    EXPECT_EQ(std::vector<std::wstring>{L"no ghost address to clear"}, lines);
+  }
+}
+
+TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
+  RegistryValue binary{L"Blob", kRegBinary, {0x00, 0xab, 0x10}};
+  RegistryValue cut = TextValue(L"Cut", kRegSz, {L"ab"});
+  cut.data.resize(3);  // an odd length: not text a quote can hold
+  const struct {
+    RegistryValue value;
+    const wchar_t* line;
+  } kValues[] = {
+      {TextValue(L"Name", kRegSz, {L"a \"quoted\" c:\\path"}),
+       L"\"Name\"=\"a \\\"quoted\\\" c:\\\\path\""},
+      {TextValue(L"", kRegSz, {L"default"}), L"@=\"default\""},
+      {TextValue(L"Two\nlines", kRegSz, {L"x\ny"}),
+       L"\"Two\nlines\"=hex(1):78,00,0a,00,79,00,00,00"},
+      {cut, L"\"Cut\"=hex(1):61,00,62"},
+      {DwordValue(L"Metric", 0x1234abcd), L"\"Metric\"=dword:1234abcd"},
+      {binary, L"\"Blob\"=hex:00,ab,10"},
+      {TextValue(L"Path", kRegExpandSz, {L"%A%"}), L"\"Path\"=hex(2):25,00,41,00,25,00,00,00"},
+      {TextValue(L"List", kRegMultiSz, {L"a", L"b"}),
+       L"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
+  };
+  for (const auto& c : kValues) {
+    MachineDescription description;
+    description.registry[L"K"] = {c.value};
+    DescribedMachine machine(description);
+    std::string bytes;
+    unsigned long error = 0;
+    ASSERT_TRUE(RegBackup(machine, {L"K"}, bytes, error));
+    EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n" +
+                  std::wstring(c.line) + L"\r\n",
+              Utf16(bytes));
+  }
+}
+
+}  // namespace
+}  // namespace nubora
