@@ -385,13 +385,10 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
     const unsigned long error = machine.services->Query(service.name, config);
     const std::wstring name = service.name;
     const auto add = [&](const std::wstring& summary, const std::wstring& fix) {
-      out.push_back({"service",
-                     Severity::kError,
-                     L"",
-                     name + L" " + summary,
-                     {{"service", name}, {"image_path", config.imagePath}},
-                     {},
-                     fix});
+      Finding finding{
+          "service", Severity::kError, L"", name + L" " + summary, {{"service", name}}, {}, fix};
+      if (!config.imagePath.empty()) finding.evidence.push_back({"image_path", config.imagePath});
+      out.push_back(finding);
     };
     if (error == 1060) {
       if (service.required) add(L"is not registered", service.install);
@@ -435,9 +432,10 @@ void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
   SharedReadFile file;
   unsigned long error = 0;
   RunStatus run;
-  std::wstring summary;
+  std::wstring summary, fix = L"nubora status tells what the run did";
   if (!file.Open(log, error)) {
     summary = L"the service's log cannot be read (" + ErrorText(error) + L")";
+    fix = L"if NuboraService has never run here: NuboraService.exe install, then restart";
   } else if (!ReadRunFromEnd(file, 1, DefaultCodePage(), run)) {
     summary = L"the service's log holds no run";
   } else if (run.verdict != Verdict::kConfigured && run.verdict != Verdict::kNothingToConfigure) {
@@ -447,13 +445,7 @@ void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
   } else {
     return;
   }
-  out.push_back({"last-boot",
-                 Severity::kError,
-                 L"",
-                 summary,
-                 {{"log", log}},
-                 {},
-                 L"nubora status tells what the run did"});
+  out.push_back({"last-boot", Severity::kError, L"", summary, {{"log", log}}, {}, fix});
 }
 
 }  // namespace

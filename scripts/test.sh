@@ -73,7 +73,7 @@ scripts/hardening.sh >"$hardening_log" 2>&1 &
 hardening_pid=$!
 
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
-for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh tests/e2e/packages.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh tests/e2e/doctor.sh tests/e2e/packages.sh; do
     [ -f "$suite" ] && run "$suite" bash "$suite"
 done
 
@@ -87,7 +87,7 @@ hardening_result() {
 run "sanitizers and fuzzing (the rest of their time)" hardening_result
 
 # The shipped 32-bit executable, as a WOW64 process (tests/e2e/wow64.sh).
-for suite in tests/e2e/scenarios.sh tests/e2e/service.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/doctor.sh; do
     run "$suite (32-bit build)" env NUBORA_ARCH=i686 bash "$suite"
 done
 

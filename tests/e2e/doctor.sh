@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# nubora.exe doctor on a Wine prefix whose namespace holds the machine: a
+# non-present adapter's interface key planted with the static section's
+# address and a connection name, a 169.254 address on the section's adapter,
+# the DHCP section's MAC on no adapter; the mend of the ghost, its backup
+# restoring the key with reg import, and a healthy machine. Wine lists no
+# network-class devices and reports every address preferred: disabled
+# adapters and duplicate or tentative addresses are held by the unit cases.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+e2e_setup nbdr
+data="$e2e_root/tests/data/doctor"
+ghost='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces\{6C1A3B0E-0000-4000-8000-00005E0053AA}'
+wine_in() { nubora_wine "$ns" "$prefix" "$@"; }
+doctor() { # NAME ARGS...: standard output in $out/NAME, exit code in $out/NAME.rc
+    local name=$1 rc=0
+    shift
+    wine_in "$NUBORA_TOOL" doctor "$@" >"$out/$name" 2>"$out/$name.err" || rc=$?
+    echo "$rc" >"$out/$name.rc"
+}
+# FILE ID SECTION [EVIDENCE=VALUE ...]: the JSON holds such a finding.
+has_finding() {
+    python3 - "$@" <<'PY'
+import json, sys
+path, wanted, section, *evidence = sys.argv[1:]
+found = json.load(open(path))["findings"]
+sys.exit(not any(f["id"] == wanted and (f["section"] or "") == section and
+                 all(f["evidence"].get(k) == v for k, v in (e.split("=", 1) for e in evidence))
+                 for f in found))
+PY
+}
+
+cp "$data/ipconfig_xen_vm.ini" "$windir/ipconfig_xen_vm.ini"
+cp "$data/planted_ghost.reg" "$windir/planted.reg"
+nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 169.254.7.7/16
+wine_in reg import 'c:\windows\planted.reg' >/dev/null 2>&1
+wine_in reg export "$ghost" 'c:\windows\planted-export.reg' >/dev/null 2>&1
+
+doctor findings --json
+e2e_check "findings: exit code 1" test "$(cat "$out/findings.rc")" -eq 1
+e2e_check "ghost-address: the planted key, its connection name and address" has_finding "$out/findings" \
+    ghost-address lan "connection=Ethernet 2" "key=$ghost" address=192.0.2.10
+e2e_check "apipa: the 169.254 address on lan0" has_finding "$out/findings" apipa lan connection=lan0 address=169.254.7.7
+e2e_check "mac-absent: mgmt's MAC" has_finding "$out/findings" mac-absent mgmt mac=00-00-5e-00-53-02
+e2e_check "findings: valid against nubora/doctor.schema.json" python3 -c \
+    'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))' \
+    "$e2e_root/nubora/doctor.schema.json" "$out/findings"
+
+doctor fix --fix ghost-addresses --backup 'c:\windows\ghost.reg'
+e2e_check "fix: the backup is written" test -s "$windir/ghost.reg"
+e2e_check "fix: tells each change" grep -q 'set HKLM.*\\EnableDHCP to 1' "$out/fix"
+doctor after --json
+e2e_check "after the fix: no ghost-address" python3 -c \
+    'import json, sys; sys.exit(any(f["id"] == "ghost-address" for f in json.load(open(sys.argv[1]))["findings"]))' \
+    "$out/after"
+wine_in reg import 'c:\windows\ghost.reg' >/dev/null 2>&1
+wine_in reg export "$ghost" 'c:\windows\restored-export.reg' >/dev/null 2>&1
+e2e_check "reg import of the backup restores the key as it was" \
+    cmp "$windir/planted-export.reg" "$windir/restored-export.reg"
+
+# Healthy: the mend again, the adapters as the INI file asks, the service
+# installed and run once, and a post script.
+doctor fix-again --fix ghost-addresses --backup 'c:\windows\ghost2.reg'
+ip netns exec "$ns" ip -4 addr flush dev lan0
+ip netns exec "$ns" ip -4 addr add 192.0.2.10/24 dev lan0
+nubora_netns_set_gateway "$ns" 192.0.2.1 lan0
+nubora_netns_set_dns "$ns" 198.51.100.53
+nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
+printf '@echo off\r\n' >"$windir/ipconfig_post.bat"
+wine_in "$NUBORA_EXE" install >/dev/null
+wine_in "$NUBORA_EXE" >/dev/null 2>&1 || true
+doctor healthy
+e2e_check "a healthy machine: exit code 0" test "$(cat "$out/healthy.rc")" -eq 0
+e2e_summary
