@@ -6,7 +6,10 @@
 # file (which changes nothing but the DHCP adapter's one command). After each
 # run `nubora.exe report` tells it: the lines it wrote to COM1 (here a
 # pseudo-terminal) and the event it reported (Wine shows it in its debug
-# output); last, what nubora status tells of the last run in that log.
+# output); then what nubora status tells of the last run in that log; last,
+# nubora doctor on a machine whose old adapter, gone with a driver change,
+# still keeps the example's static address: told, mended with its backup
+# shown, and told healthy after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -65,3 +68,22 @@ show_run
 
 echo "===== nubora status: what the log says of the last run"
 nubora_wine "$ns" "$prefix" "$PWD/build/win64/nubora.exe" status | tr -d '\r' || true
+
+echo "===== nubora doctor: a driver change left the old adapter's settings behind"
+# The example without its dropped section, the service installed (a boot
+# runs it) and run, and a non-present adapter's interface key holding lan's address.
+sed '/^\[partial\]/,$d' examples/ipconfig_xen_vm.ini >"$windir/ipconfig_xen_vm.ini"
+nubora_wine "$ns" "$prefix" "$PWD/build/win64/NuboraService.exe" install | tr -d '\r'
+nubora_wine_boot "$ns" "$prefix" "$PWD/build/win64/nubora.exe"
+# Under Wine the boot's own run finds no adapter listed yet: a run by hand.
+nubora_wine "$ns" "$prefix" "$PWD/build/win64/NuboraService.exe"
+cp tests/data/doctor/planted_ghost.reg "$windir/planted.reg"
+nubora_wine "$ns" "$prefix" reg import 'c:\windows\planted.reg' 2>/dev/null
+doctor() { nubora_wine "$ns" "$prefix" "$PWD/build/win64/nubora.exe" doctor "$@" | tr -d '\r' || echo "(exit $?)"; }
+doctor
+echo "===== nubora doctor --fix ghost-addresses --backup c:\windows\ghost-backup.reg"
+doctor --fix ghost-addresses --backup 'c:\windows\ghost-backup.reg'
+echo "----- the backup (reg import c:\windows\ghost-backup.reg puts the key back)"
+iconv -f UTF-16 -t UTF-8 "$windir/ghost-backup.reg" | tr -d '\r'
+echo "===== nubora doctor, after the mend"
+doctor

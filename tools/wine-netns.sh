@@ -217,6 +217,17 @@ nubora_wine_stop() {
     rm -f "$prefix/.nubora_netns"
 }
 
+# nubora_wine_boot NS PREFIX TOOL
+# A boot of PREFIX: its wineserver restarted and kept for good, so that the
+# automatic services run now and not again beside a later program; returns
+# once NuboraService has stopped (TOOL: nubora.exe, which waits for it).
+nubora_wine_boot() {
+    nubora_wine_stop "$1" "$2"
+    ip netns exec "$1" env WINEPREFIX="$2" "$NUBORA_WINESERVER" -p
+    printf '%s\n' "$1" >"$2/.nubora_netns"
+    nubora_wine "$1" "$2" "$3" report --wait-for-service 60 --console none --no-eventlog >/dev/null 2>&1 || true
+}
+
 # nubora_console_pty NS PREFIX FILE
 # Maps PREFIX's COM1 to a raw pseudo-terminal whose output is appended to FILE
 # (by a reader that ends with this shell) and COM2 to a path that does not
