@@ -89,5 +89,20 @@ for verb in "" --all; do
     printf '  nubora status %-5s of a %d MB log: %.3f s, %d KB peak memory (target: under 1 s for the last run)\n' \
         "${verb:-(last)}" "$(($(stat -c %s "$stats/log") >> 20))" ${figure}
 done
+# nubora doctor beside the preview of the same file on the same adapters.
+: >"$stats/preview"
+: >"$stats/doctor"
+for _ in $(seq 1 "$runs"); do
+    for verb in preview doctor; do  # 1: a record without its adapter, a finding
+        args=(doctor)
+        [ "$verb" = doctor ] || args=(preview 'c:\windows\ipconfig_xen_vm.ini' --adapters host)
+        timed "0 1" ip netns exec "$ns" env WINEPREFIX="$prefix" WINELOADER="$NUBORA_WINE64" WINEDEBUG=-all \
+            "$NUBORA_WINE64" build/win64/nubora.exe "${args[@]}" >>"$stats/$verb"
+    done
+done
+preview_s=$(cut -d' ' -f1 "$stats/preview" | median)
+doctor_s=$(cut -d' ' -f1 "$stats/doctor" | median)
+printf '  nubora doctor: %.3f s, its preview %.3f s: %.3f s more (target: at most 1 s)\n' \
+    "$doctor_s" "$preview_s" "$(awk -v a="$doctor_s" -v b="$preview_s" 'BEGIN {print a - b}')"
 printf '  shipped 32-bit executable: %d bytes (%d KB; target: under 400 KB)\n' "$shipped" \
     "$((shipped / 1024))"
