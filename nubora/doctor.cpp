@@ -1,6 +1,7 @@
 #include "nubora/doctor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 
 #include "nubora/preview.h"
@@ -274,7 +275,7 @@ void Locate(const Reading& reading, std::uint32_t ipv4, std::wstring& section,
     }
   }
   for (std::size_t r = 0; carrier != nullptr && r < reading.ini.records->size(); ++r) {
-    if (AdapterWithMac({*carrier}, (*reading.ini.records)[r].mac)) {
+    if (std::memcmp(carrier->physical, (*reading.ini.records)[r].mac, kMacLength) == 0) {
       section = reading.Section(r);
       return;
     }
