@@ -119,6 +119,7 @@ TEST(DoctorCommandLine, RefusesWhatItCannotRead) {
       {{ini, L"--machine", machine, L"--backup", L"x.reg"}, "--backup goes with --fix"},
       {{ini, L"--machine", machine, L"--fix", L"everything"}, "--fix mends ghost-addresses only"},
       {{ini, L"--machine", machine, L"--frobnicate"}, "unknown option --frobnicate"},
+      {{ini, L"--machine"}, "--machine needs a value"},
       {{Path("nothing.ini"), L"--machine", machine}, "no file at"},
       {{ini, L"--machine", Path("nothing.ini")}, "cannot read the machine file"},
       {{ini, L"--machine", Path("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
@@ -142,7 +143,8 @@ struct Mend {
 TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
   const std::string written = ::testing::TempDir() + "ghost-backup.reg";
   const Mend kMends[] = {
-      {0, written.c_str(), true, "set HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip"},
+      {0, written.c_str(), true,
+       "Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA}\\EnableDHCP to 1\n"},
       {5, written.c_str(), false,
        "(error 5: access denied): run as an administrator; nothing "
        "changed"},
@@ -216,6 +218,7 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
       {cut, L"\"Cut\"=hex(1):61,00,62"},
       {DwordValue(L"Metric", 0x1234abcd), L"\"Metric\"=dword:1234abcd"},
       {binary, L"\"Blob\"=hex:00,ab,10"},
+      {RegistryValue{L"Four", kRegBinary, {1, 2, 3, 4}}, L"\"Four\"=hex:01,02,03,04"},
       {TextValue(L"Path", kRegExpandSz, {L"%A%"}), L"\"Path\"=hex(2):25,00,41,00,25,00,00,00"},
       {TextValue(L"List", kRegMultiSz, {L"a", L"b"}),
        L"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
