@@ -5,7 +5,9 @@
 #include <cwctype>
 
 #include "nubora/preview.h"
+#include "nubora/run_blocks.h"
 #include "nubora/run_log.h"
+#include "nubora/run_parser.h"
 #include "nubora/run_text.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
@@ -82,7 +84,7 @@ struct Reading {
   bool devicesKnown = true;
   unsigned long devicesError = 0;
   std::wstring Section(std::size_t record) const {
-    return ini.verdicts[ini.recordSection[record]].section;
+    return ini.fates[ini.recordSection[record]].section;
   }
   const InterfaceKey* KeyOf(const std::string& adapterName) const {
     const std::wstring guid = Lower(std::wstring(adapterName.begin(), adapterName.end()));
@@ -134,8 +136,8 @@ std::wstring DriverDescription(Registry& registry, const std::wstring& guid) {
 }
 
 void CheckConfig(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out) {
-  bool allDisabled = !reading.ini.verdicts.empty();
-  for (const SectionVerdict& verdict : reading.ini.verdicts) {
+  bool allDisabled = !reading.ini.fates.empty();
+  for (const SectionFate& verdict : reading.ini.fates) {
     allDisabled = allDisabled && verdict.disabled;
     if (verdict.kept || verdict.disabled) continue;
     out.push_back({"config",
@@ -441,8 +443,7 @@ void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
     summary = L"the service's log holds no run";
   } else if (run.verdict != Verdict::kConfigured && run.verdict != Verdict::kNothingToConfigure) {
     summary = L"the last boot's run: " + Wide(VerdictText(run.verdict));
-    const std::wstring reason = Wide(NotConfiguredReason(run));
-    if (!reason.empty()) summary += L" (" + reason + L")";
+    if (run.reason != nullptr) summary += L" (" + Wide(run.reason) + L")";
   } else {
     return;
   }
@@ -479,7 +480,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   if (diagnosis.adaptersError != 0) return diagnosis;
   ReadInterfaceKeys(machine, reading);
 
-  for (const SectionVerdict& verdict : reading.ini.verdicts) {
+  for (const SectionFate& verdict : reading.ini.fates) {
     diagnosis.sections.push_back(verdict.section);
   }
   std::vector<Finding>& out = diagnosis.findings;
@@ -516,18 +517,18 @@ std::wstring FindingsText(const Diagnosis& diagnosis) {
     bool headed = false;
     for (const Finding& finding : diagnosis.findings) {
       if (finding.section != group) continue;
-      if (!headed) text += group.empty() ? L"machine\n" : L"[" + Shown(group) + L"]\n";
+      if (!headed) text += group.empty() ? L"machine\n" : L"[" + Printable(group) + L"]\n";
       headed = true;
       ++counts[static_cast<int>(finding.severity)];
       text += L"  " + Wide(SeverityText(finding.severity)) + L" " + Wide(finding.id) + L": " +
-              Shown(finding.summary) + L"\n";
+              Printable(finding.summary) + L"\n";
       for (const auto& item : finding.evidence) {
-        text += L"    " + Wide(item.first) + L": " + Shown(item.second) + L"\n";
+        text += L"    " + Wide(item.first) + L": " + Printable(item.second) + L"\n";
       }
       for (const std::wstring& command : finding.commands) {
-        text += L"    command: " + Shown(command) + L"\n";
+        text += L"    command: " + Printable(command) + L"\n";
       }
-      text += L"    fix: " + Shown(finding.fix) + L"\n";
+      text += L"    fix: " + Printable(finding.fix) + L"\n";
     }
   }
   if (diagnosis.findings.empty()) text += L"nothing stands in the way: no finding\n";

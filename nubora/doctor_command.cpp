@@ -160,7 +160,7 @@ int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::
   }
   std::wstring text = FindingsText(diagnosis);
   if (options.fix) text += L"--fix ghost-addresses:\n";
-  for (const std::wstring& line : fixed) text += L"  " + Shown(line) + L"\n";
+  for (const std::wstring& line : fixed) text += L"  " + Printable(line) + L"\n";
   out = ToMultibyte(text);
   return code;
 }
