@@ -1,6 +1,8 @@
 // nubora: the support tool's one entry, with its verbs.
+#include <clocale>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "nubora/doctor.h"
 #include "nubora/preview.h"
@@ -25,13 +27,29 @@ const wchar_t kUsage[] =
     L"      what stands between this machine and the network INI asks for\n"
     L"  nubora VERB --help   more about one verb\n";
 
+using Verb = int (*)(const std::vector<std::wstring>& args, std::string& out, std::string& err);
+
+int Report(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
+  return ReportCommand(args, NativeReportPlatform(), out, err);
+}
+
+// Every verb the same way: the user's locale for its text, its output, then its messages.
+int RunVerb(Verb verb, int argc, wchar_t** argv) {
+  std::setlocale(LC_ALL, "");
+  std::string out, err;
+  const int result = verb(std::vector<std::wstring>(argv + 2, argv + argc), out, err);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  std::fwrite(err.data(), 1, err.size(), stderr);
+  return result;
+}
+
 int NuboraMain(int argc, wchar_t** argv) {
   const std::wstring verb = argc > 1 ? argv[1] : L"";
-  // Each verb sees its own name where a program sees its own.
-  if (verb == L"preview") return PreviewMain(argc - 1, argv + 1);
-  if (verb == L"status") return StatusMain(argc - 1, argv + 1);
-  if (verb == L"report") return ReportMain(argc - 1, argv + 1);
-  if (verb == L"doctor") return DoctorMain(argc - 1, argv + 1);
+  if (verb == L"preview") return RunVerb(PreviewCommand, argc, argv);
+  if (verb == L"status") return RunVerb(StatusCommand, argc, argv);
+  if (verb == L"report") return RunVerb(Report, argc, argv);
+  if (verb == L"doctor") return RunVerb(DoctorCommand, argc, argv);
   const bool help = verb == L"--help" || verb == L"-h" || verb == L"help";
   if (!help) {
     std::fwprintf(stderr, verb.empty() ? L"nubora: no verb given\n" : L"nubora: unknown verb %ls\n",

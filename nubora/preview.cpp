@@ -1,6 +1,5 @@
 #include "nubora/preview.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -14,6 +13,7 @@
 #include "netconfig/log_lines.h"
 #include "netconfig/run.h"
 #include "nubora/adapters_file.h"
+#include "nubora/arguments.h"
 #include "nubora/stand_ins.h"
 #include "nubora/status.h"
 #include "platform/log_file.h"
@@ -25,19 +25,14 @@ namespace {
 
 constexpr int kAllUsed = 0;
 constexpr int kSomethingUnused = 1;
-constexpr int kUsage = 2;
 
 using Json = nlohmann::ordered_json;
 
-int Usage(const std::wstring& message, std::string& err) {
-  if (!message.empty()) err += ToMultibyte(L"nubora preview: " + message + L"\n");
-  err += ToMultibyte(
-      L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
-      L"  Shows which sections of FILE.ini become records and why the others do not;\n"
-      L"  with --adapters, also the log a run would write and its netsh command lines;\n"
-      L"  with --json, the same as one JSON document.\n");
-  return kUsage;
-}
+const wchar_t kHelp[] =
+    L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
+    L"  Shows which sections of FILE.ini become records and why the others do not;\n"
+    L"  with --adapters, also the log a run would write and its netsh command lines;\n"
+    L"  with --json, the same as one JSON document.\n";
 
 std::wstring Joined(const AddressList* list) {
   if (list == nullptr) return L"(none)";
@@ -255,32 +250,26 @@ PredictedRun PredictRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini,
   return run;
 }
 
-int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
+int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
+  Arguments args(L"preview", kHelp, list);
   std::wstring file, adaptersArg;
   bool withAdapters = false, json = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::wstring& arg = args[i];
-    if (arg == L"--adapters") {
-      if (i + 1 >= args.size()) return Usage(L"--adapters needs a file or 'host'", err);
-      withAdapters = true;
-      adaptersArg = args[++i];
-    } else if (arg == L"--json") {
+  while (args.Next()) {
+    if (args.Is(L"--adapters")) {
+      withAdapters = args.Value(adaptersArg, L"--adapters needs a file or 'host'");
+    } else if (args.Is(L"--json")) {
       json = true;
-    } else if (arg == L"-h" || arg == L"--help") {
-      return Usage(L"", err);
-    } else if (!arg.empty() && arg[0] == L'-') {
-      return Usage(L"unknown option " + arg, err);
-    } else if (file.empty()) {
-      file = arg;
     } else {
-      return Usage(L"one INI file at a time", err);
+      args.Operand(file, L"one INI file at a time");
     }
   }
-  if (file.empty()) return Usage(L"no INI file given", err);
+  if (file.empty()) args.Fail(L"no INI file given");
+  int exitCode = 0;
+  if (args.Done(out, err, exitCode)) return exitCode;
 
   InitPlatformProbes();
   IniFiles& ini = *CurrentPlatform().ini;
-  if (!ini.Exists(file.c_str())) return Usage(L"no file at " + file, err);
+  if (!ini.Exists(file.c_str())) return args.Usage(L"no file at " + file, err);
 
   std::vector<AdapterInfo> adapters;
   if (withAdapters) {
@@ -288,12 +277,12 @@ int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std:
     if (adaptersArg == L"host") {
       const unsigned long failed = CurrentPlatform().adapters->Enumerate(adapters);
       if (failed != 0) {
-        return Usage(L"the adapters of this machine cannot be listed (error " +
-                         std::to_wstring(failed) + L")",
-                     err);
+        return args.Usage(L"the adapters of this machine cannot be listed (error " +
+                              std::to_wstring(failed) + L")",
+                          err);
       }
     } else if (!LoadAdaptersFile(adaptersArg, adapters, error)) {
-      return Usage(error, err);
+      return args.Usage(error, err);
     }
   }
 
@@ -304,16 +293,6 @@ int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std:
   shown.json["exit_code"] = shown.result;
   out = json ? shown.json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n" : shown.text;
   return shown.result;
-}
-
-int PreviewMain(int argc, wchar_t** argv) {
-  std::setlocale(LC_ALL, "");
-  std::string out, err;
-  const int result = PreviewCommand(std::vector<std::wstring>(argv + 1, argv + argc), out, err);
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fwrite(err.data(), 1, err.size(), stderr);
-  std::fflush(stdout);
-  return result;
 }
 
 }  // namespace nubora

@@ -15,9 +15,7 @@ namespace nubora {
 // every enabled section yields a record, no two records share a MAC and (with
 // --adapters) every record finds its adapter, or when every section is
 // disabled; 1 otherwise, 2 for a usage error or unreadable input.
-int PreviewMain(int argc, wchar_t** argv);
-
-// The same on arguments after the verb, with what it would print: `out` in
+// On the arguments after the verb, with what it would print: `out` in
 // the locale's code page (JSON in UTF-8), and `err` for messages.
 int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 

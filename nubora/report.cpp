@@ -1,10 +1,12 @@
 #include "nubora/report.h"
 
-#include <clocale>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 
 #include "netconfig/log.h"
+#include "nubora/arguments.h"
 #include "nubora/report_service.h"
 #include "nubora/report_text.h"
 #include "nubora/run_text.h"
@@ -13,8 +15,6 @@
 
 namespace nubora {
 namespace {
-
-constexpr int kUsage = 2;
 
 const wchar_t kHelp[] =
     L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
@@ -35,51 +35,36 @@ const wchar_t kHelp[] =
 
 enum class Mode { kReport, kService, kInstall, kUninstall };
 
-bool ParseCount(const std::wstring& text, unsigned long& value) {
-  if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-  value = std::wcstoul(text.c_str(), nullptr, 10);
-  return true;
-}
-
-// Nonzero codes of MakeReport, in the order they win.
-
-std::wstring ParseOptions(const std::vector<std::wstring>& args, Mode& mode,
-                          ReportOptions& options) {
-  bool logGiven = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::wstring& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    unsigned long value = 0;
-    if (arg == L"--console") {
-      if (!hasValue || args[i + 1].empty()) return L"--console needs a port or none";
-      options.port = args[++i] == L"none" ? L"" : args[i];
-    } else if (arg == L"--no-eventlog") {
-      options.eventLog = false;
-    } else if (arg == L"--wait-for-service") {
-      options.wait = true;
-      if (hasValue && ParseCount(args[i + 1], options.waitSeconds)) ++i;
-    } else if (arg == L"--codepage") {
-      if (!hasValue || !ParseCount(args[++i], value) || value == 0) {
-        return L"--codepage needs a code page number";
+// The options; a usage error stays in `args`.
+void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
+  std::uint64_t number = 0;
+  while (args.Next()) {
+    if (args.Is(L"--console")) {
+      if (args.Value(options.port, L"--console needs a port or none") && options.port.empty()) {
+        args.Fail(L"--console needs a port or none");
       }
-      options.codePage = static_cast<unsigned>(value);
-    } else if (arg == L"--service" || arg == L"--install-service" ||
-               arg == L"--uninstall-service") {
-      if (mode != Mode::kReport) return L"one of --service, --install-service, --uninstall-service";
-      mode = arg == L"--service"           ? Mode::kService
-             : arg == L"--install-service" ? Mode::kInstall
-                                           : Mode::kUninstall;
-    } else if (!arg.empty() && arg[0] == L'-') {
-      return L"unknown option " + arg;
-    } else if (!logGiven) {
-      options.log = arg;
-      logGiven = true;
+      if (options.port == L"none") options.port.clear();
+    } else if (args.Is(L"--no-eventlog")) {
+      options.eventLog = false;
+    } else if (args.Is(L"--wait-for-service")) {
+      options.wait = true;
+      if (args.OptionalNumber(ULONG_MAX, number))
+        options.waitSeconds = static_cast<unsigned long>(number);
+    } else if (args.Is(L"--codepage")) {
+      args.CodePage(options.codePage);
+    } else if (args.Is(L"--service") || args.Is(L"--install-service") ||
+               args.Is(L"--uninstall-service")) {
+      if (mode != Mode::kReport)
+        args.Fail(L"one of --service, --install-service, --uninstall-service");
+      mode = args.Is(L"--service")           ? Mode::kService
+             : args.Is(L"--install-service") ? Mode::kInstall
+                                             : Mode::kUninstall;
     } else {
-      return L"one log at a time";
+      args.Operand(options.log, L"one log at a time");
     }
   }
   if (mode == Mode::kService) options.wait = options.untilDecided = true;
-  return L"";
+  if (mode == Mode::kReport || mode == Mode::kService) args.Log(options.log);
 }
 
 unsigned long Deliver(const Report& report, const ReportOptions& options,
@@ -156,31 +141,20 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
   return failure;
 }
 
-int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& platform,
+ReportPlatform NativeReportPlatform() {
+  return ReportPlatform{&NativeSerialConsole(), &NativeEventLog(), &NativeServiceWatch()};
+}
+
+int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& platform,
                   std::string& out, std::string& err) {
-  for (const std::wstring& arg : args) {
-    if (arg == L"--help" || arg == L"-h") {
-      out = ToMultibyte(kHelp);
-      return 0;
-    }
-  }
+  Arguments args(L"report", kHelp, list);
   Mode mode = Mode::kReport;
   ReportOptions options;
-  const std::wstring problem = ParseOptions(args, mode, options);
-  if (!problem.empty()) {
-    err = ToMultibyte(L"nubora report: " + problem + L"\n" + kHelp);
-    return kUsage;
-  }
-  if (mode == Mode::kUninstall && args.size() > 1) {
-    err = ToMultibyte(L"nubora report: --uninstall-service takes no other option\n" +
-                      std::wstring(kHelp));
-    return kUsage;
-  }
-  std::wstring probe;
-  if (options.codePage != 0 && !DecodeCodePage(std::string(), options.codePage, probe)) {
-    err = ToMultibyte(L"nubora report: code page " + Number(options.codePage) +
-                      L" is not known here\n");
-    return kUsage;
+  ParseOptions(args, mode, options);
+  int exitCode = 0;
+  if (args.Done(out, err, exitCode)) return exitCode;
+  if (mode == Mode::kUninstall && list.size() > 1) {
+    return args.Usage(L"--uninstall-service takes no other option", err);
   }
   switch (mode) {
     case Mode::kInstall:
@@ -213,18 +187,6 @@ int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& p
       },
       out, err);
   return 0;  // what failed is on standard error
-}
-
-int ReportMain(int argc, wchar_t** argv) {
-  std::setlocale(LC_ALL, "");
-  const std::vector<std::wstring> args(argv + 1, argv + argc);
-  std::string out, err;
-  const ReportPlatform platform{&NativeSerialConsole(), &NativeEventLog(), &NativeServiceWatch()};
-  const int result = ReportCommand(args, platform, out, err);
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fflush(stdout);
-  std::fwrite(err.data(), 1, err.size(), stderr);
-  return result;
 }
 
 }  // namespace nubora

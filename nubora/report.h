@@ -16,7 +16,6 @@ namespace nubora {
 // and in the Windows Event Log; also installs, removes and runs as the report
 // service. Exit code: 0 when it reported, 1 when (un)installing failed, 2 for
 // a usage error.
-int ReportMain(int argc, wchar_t** argv);
 
 // What the report needs of the system beyond reading the log.
 struct ReportPlatform {
@@ -25,15 +24,18 @@ struct ReportPlatform {
   ServiceWatch* services = nullptr;
 };
 
-// The same on the arguments after the verb, over `platform`, with what it
-// prints on standard output and standard error.
+// This system's serial console, Event Log and service watch.
+ReportPlatform NativeReportPlatform();
+
+// On the arguments after the verb, over `platform`, with what it prints on
+// standard output and standard error.
 int ReportCommand(const std::vector<std::wstring>& args, const ReportPlatform& platform,
                   std::string& out, std::string& err);
 
 constexpr unsigned long kDefaultWaitSeconds = 900;  // 210 s of adapters, hung commands
 
 struct ReportOptions {
-  std::wstring log = L"c:\\windows\\ipconfig_service.log";
+  std::wstring log;             // the service's log where the platform has one
   std::wstring port = L"COM1";  // empty: no console
   bool eventLog = true;
   bool wait = false;

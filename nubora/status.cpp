@@ -1,13 +1,13 @@
 #include "nubora/status.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <nlohmann/json.hpp>
 
 #include "netconfig/log.h"
+#include "nubora/arguments.h"
 #include "nubora/run_log.h"
 #include "nubora/run_text.h"
 #include "platform/log_file.h"
@@ -17,8 +17,6 @@ namespace nubora {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr int kUsage = 2;
 
 const wchar_t kHelp[] =
     L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
@@ -144,66 +142,32 @@ Json RunJson(const RunStatus& run) {
       {"unrecognised", LinesJson(run.unrecognised)}};
 }
 
-int Usage(const std::wstring& message, std::string& err) {
-  if (!message.empty()) err += ToMultibyte(L"nubora status: " + message + L"\n");
-  err += ToMultibyte(kHelp);
-  return kUsage;
-}
-
-// A strict decimal integer: an optional '-', then digits and nothing else.
-// The magnitude saturates, far beyond any log or code page.
-bool ParseInteger(const std::wstring& text, bool& negative, std::uint64_t& magnitude) {
-  negative = !text.empty() && text[0] == L'-';
-  const std::size_t first = negative ? 1 : 0;
-  magnitude = 0;
-  if (text.size() == first) return false;
-  for (std::size_t i = first; i < text.size(); ++i) {
-    if (text[i] < L'0' || text[i] > L'9') return false;
-    const unsigned digit = static_cast<unsigned>(text[i] - L'0');
-    magnitude = magnitude > (UINT64_MAX - digit) / 10 ? UINT64_MAX : magnitude * 10 + digit;
-  }
-  return true;
-}
-
-// Empty when the arguments are good; the message otherwise.
-std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& options) {
+// The options; a usage error stays in `args`.
+void ParseOptions(Arguments& args, Options& options) {
   bool runGiven = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::wstring& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    bool negative = false;
-    std::uint64_t value = 0;
-    if (arg == L"--run") {
-      if (!hasValue || !ParseInteger(args[++i], options.fromEnd, options.runNumber) ||
+  while (args.Next()) {
+    if (args.Is(L"--run")) {
+      const wchar_t* const bad = L"--run needs a whole number N or -N other than 0";
+      if (!args.Value(options.runText, bad)) break;
+      // A strict decimal integer: an optional '-', then digits (saturating).
+      options.fromEnd = options.runText[0] == L'-';
+      if (!ParseDigits(options.runText.substr(options.fromEnd ? 1 : 0), options.runNumber) ||
           options.runNumber == 0) {
-        return L"--run needs a whole number N or -N other than 0";
+        args.Fail(bad);
       }
-      options.runText = args[i];
       runGiven = true;
-    } else if (arg == L"--codepage") {
-      if (!hasValue || !ParseInteger(args[++i], negative, value) || negative || value == 0 ||
-          value > 65535) {
-        return L"--codepage needs a code page number";
-      }
-      options.codePage = static_cast<unsigned>(value);
-    } else if (arg == L"--all") {
+    } else if (args.Is(L"--codepage")) {
+      args.CodePage(options.codePage);
+    } else if (args.Is(L"--all")) {
       options.all = true;
-    } else if (arg == L"--json") {
+    } else if (args.Is(L"--json")) {
       options.json = true;
-    } else if (!arg.empty() && arg[0] == L'-') {
-      return L"unknown option " + arg;
-    } else if (options.log.empty()) {
-      options.log = arg;
     } else {
-      return L"one log at a time";
+      args.Operand(options.log, L"one log at a time");
     }
   }
-  if (runGiven && options.all) return L"--run and --all exclude each other";
-#if defined(_WIN32)
-  if (options.log.empty()) options.log = L"c:\\windows\\ipconfig_service.log";
-#endif
-  if (options.log.empty()) return L"no log given";
-  return L"";
+  if (runGiven && options.all) args.Fail(L"--run and --all exclude each other");
+  args.Log(options.log);
 }
 
 std::string Emit(const Options& options, const Json& json, const std::wstring& text) {
@@ -255,28 +219,20 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
-  for (const std::wstring& arg : args) {
-    if (arg == L"--help" || arg == L"-h") {
-      out = ToMultibyte(kHelp);
-      return 0;
-    }
-  }
+int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
+  Arguments args(L"status", kHelp, list);
   Options options;
-  const std::wstring problem = ParseOptions(args, options);
-  if (!problem.empty()) return Usage(problem, err);
+  ParseOptions(args, options);
+  int exitCode = 0;
+  if (args.Done(out, err, exitCode)) return exitCode;
   if (options.codePage == 0) options.codePage = DefaultCodePage();
-  std::wstring probe;
-  if (!DecodeCodePage(std::string(), options.codePage, probe)) {
-    return Usage(L"code page " + Number(options.codePage) + L" is not known here", err);
-  }
 
   SharedReadFile file;
   unsigned long error = 0;
   if (!file.Open(options.log, error)) {
     err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (" + ErrorText(error) +
                       L")\n");
-    return kUsage;
+    return kUsageExit;
   }
   if (options.all) return AllRuns(file, options, out);
 
@@ -297,7 +253,7 @@ int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::
   }
   const bool lastAsked = options.fromEnd && options.runNumber == 1;
   if (!found && !lastAsked) {
-    return Usage(L"the log holds no run " + options.runText, err);
+    return args.Usage(L"the log holds no run " + options.runText, err);
   }
   if (!found) {
     // Whatever the log holds, it is not a run: each line is told.
@@ -318,17 +274,6 @@ int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::
   json.update(RunJson(run));
   out = Emit(options, json, RunText(run));
   return VerdictExitCode(run.verdict);
-}
-
-int StatusMain(int argc, wchar_t** argv) {
-  std::setlocale(LC_ALL, "");
-  std::vector<std::wstring> args(argv + 1, argv + argc);
-  std::string out, err;
-  const int result = StatusCommand(args, out, err);
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fwrite(err.data(), 1, err.size(), stderr);
-  std::fflush(stdout);
-  return result;
 }
 
 }  // namespace nubora

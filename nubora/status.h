@@ -9,9 +9,7 @@ namespace nubora {
 // What the service's log says about one run (the last by default), or one line
 // per run. Exit code: 0 configured or nothing to configure, 1 partly configured,
 // not configured, incomplete or no run, 2 for a usage error or an unreadable log.
-int StatusMain(int argc, wchar_t** argv);
-
-// The same on arguments after the verb, with what it would print: `out` as
+// On the arguments after the verb, with what it would print: `out` as
 // text in the locale's code page, or JSON in UTF-8, and `err` for messages.
 int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 

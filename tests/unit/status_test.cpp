@@ -118,7 +118,6 @@ TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
   const std::wstring path(log.begin(), log.end());
   const std::string needsNumber =
       "nubora status: --run needs a whole number N or -N other than 0\n";
-  const std::string codePage = "nubora status: --codepage needs a code page number\n";
   const std::string noRun = "nubora status: the log holds no run ";
   const struct {
     std::vector<std::wstring> args;
@@ -132,13 +131,9 @@ TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
       {{L"--run", L"2", path}, 2, noRun + "2\n"},
       {{L"--run", L"-9223372036854775808", path}, 2, noRun + "-9223372036854775808\n"},
       {{L"--run", L"99999999999999999999", path}, 2, noRun + "99999999999999999999\n"},
-      {{L"--codepage", L"1x", path}, 2, codePage},
-      {{L"--codepage", L"65536", path}, 2, codePage},
-      {{L"--codepage", L"4242", path}, 2, "nubora status: code page 4242 is not known here\n"},
       {{L"--run", L"1", L"--all", path}, 2, "nubora status: --run and --all exclude each other\n"},
       {{path, path}, 2, "nubora status: one log at a time\n"},
       {{L"--run", L"1", path}, 1, ""},  // partly configured: [partial] is dropped
-      {{L"--help"}, 0, ""},
   };
   for (const auto& c : cases) {
     std::string out, err;

@@ -1,0 +1,83 @@
+// The verbs' arguments: help and usage errors alike for every verb.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "nubora/preview.h"
+#include "nubora/report.h"
+#include "nubora/status.h"
+
+namespace nubora {
+namespace {
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
+  const auto report = [](const std::vector<std::wstring>& args, std::string& out,
+                         std::string& err) {
+    return ReportCommand(args, NativeReportPlatform(), out, err);
+  };
+  using Command = std::function<int(const std::vector<std::wstring>&, std::string&, std::string&)>;
+  const Command preview = PreviewCommand, status = StatusCommand;
+  const std::string codePage = ": --codepage needs a code page number";
+  const struct {
+    Command command;
+    std::vector<std::wstring> args;
+    int exitCode;
+    std::string out, err;  // first lines
+  } cases[] = {
+    {preview,
+     {L"x.ini", L"--help"},
+     0,
+     "usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]",
+     ""},
+    {status,
+     {L"--run", L"-h"},
+     0,
+     "usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]",
+     ""},
+    {report,
+     {L"--bogus", L"--help"},
+     0,
+     "usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]",
+     ""},
+    {preview, {}, 2, "", "nubora preview: no INI file given"},
+    {preview,
+     {L"x.ini", L"--adapters"},
+     2,
+     "",
+     "nubora preview: --adapters needs a file or 'host'"},
+    {preview, {L"a.ini", L"b.ini"}, 2, "", "nubora preview: one INI file at a time"},
+    {status, {L"x.log", L"--bogus"}, 2, "", "nubora status: unknown option --bogus"},
+    {report, {L"-x", L"x.log"}, 2, "", "nubora report: unknown option -x"},
+    {status, {L"x.log", L"--codepage", L"70000"}, 2, "", "nubora status" + codePage},
+    {report, {L"x.log", L"--codepage", L"70000"}, 2, "", "nubora report" + codePage},
+    {report, {L"x.log", L"--codepage", L"0"}, 2, "", "nubora report" + codePage},
+    {status, {L"x.log", L"--codepage", L"-1"}, 2, "", "nubora status" + codePage},
+    {status, {L"x.log", L"--codepage"}, 2, "", "nubora status" + codePage},
+    {report,
+     {L"x.log", L"--codepage", L"4242"},
+     2,
+     "",
+     "nubora report: code page 4242 is not known here"},
+    {report, {L"x.log", L"--console"}, 2, "", "nubora report: --console needs a port or none"},
+#if !defined(_WIN32)
+    {status, {}, 2, "", "nubora status: no log given"},
+    {report, {L"--wait-for-service", L"5"}, 2, "", "nubora report: no log given"},
+#endif
+  };
+  for (const auto& c : cases) {
+    std::string out, err;
+    SCOPED_TRACE(c.err + c.out);
+    EXPECT_EQ(c.command(c.args, out, err), c.exitCode);
+    EXPECT_EQ(FirstLine(out), c.out);
+    EXPECT_EQ(FirstLine(err), c.err);
+    // A usage error is followed by the verb's help.
+    EXPECT_EQ(err.find("\nusage: nubora ") != std::string::npos, c.exitCode == 2);
+  }
+}
+
+}  // namespace
+}  // namespace nubora
