@@ -6,6 +6,7 @@
 #include "netconfig/apply.h"
 #include "netconfig/log.h"
 #include "netconfig/log_lines.h"
+#include "platform/code_page.h"
 #include "platform/ipv4_text.h"
 #include "platform/platform.h"
 
@@ -61,13 +62,6 @@ std::size_t MatchPass(AdapterConfigList& desired, const std::vector<AdapterInfo>
 }
 
 }  // namespace
-
-void AnsiToWide(const char* text, wchar_t* buffer, std::size_t capacity) {
-  if (text == nullptr || buffer == nullptr) return;
-  const int needed = AnsiToWideChars(text, nullptr, 0);
-  if (needed <= 0 || static_cast<std::size_t>(needed) > capacity) return;
-  AnsiToWideChars(text, buffer, needed);
-}
 
 void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
   std::unique_ptr<AddressList> addresses(new AddressList);

@@ -15,10 +15,6 @@ std::int32_t ConfigIpAddresses(AdapterConfigList& desired);
 // Appends a snapshot of one adapter's current IPv4 configuration to `current`.
 void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current);
 
-// Converts narrow text in the ANSI code page into `buffer` of `capacity` wide
-// characters; does nothing when the text (terminator included) does not fit.
-void AnsiToWide(const char* text, wchar_t* buffer, std::size_t capacity);
-
 constexpr unsigned long kDiscoveryPauseMs = 30000;
 constexpr int kDiscoveryMaxRetries = 7;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/log_stream.h"
 
 namespace nubora {
@@ -34,25 +35,6 @@ void WriteWhole(const std::string& bytes) {
 }
 
 }  // namespace
-
-// Converts with the locale's code page; a character it cannot represent
-// becomes '?' so that the rest of the line still reaches the log.
-std::string ToMultibyte(const std::wstring& text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  std::mbstate_t state{};
-  char unit[16];
-  for (wchar_t c : text) {
-    const std::size_t n = std::wcrtomb(unit, c, &state);
-    if (n == static_cast<std::size_t>(-1)) {
-      bytes.push_back('?');
-      state = std::mbstate_t{};
-    } else {
-      bytes.append(unit, n);
-    }
-  }
-  return bytes;
-}
 
 std::wstring VFormatWide(const wchar_t* format, std::va_list args) {
   std::vector<wchar_t> buffer(512);

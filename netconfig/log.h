@@ -23,10 +23,6 @@ void LogFlush();
 void LogWideLine(const wchar_t* format, ...);
 void LogValue(const wchar_t* prefix, const wchar_t* value);
 
-// Text in the current locale's multibyte code page, as the log writes it; a
-// character the code page lacks becomes '?'.
-std::string ToMultibyte(const std::wstring& text);
-
 // The whole formatted text, however long.
 std::wstring FormatWide(const wchar_t* format, ...);
 std::wstring VFormatWide(const wchar_t* format, std::va_list args);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/portable_ini.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {

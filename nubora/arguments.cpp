@@ -2,8 +2,7 @@
 
 #include <utility>
 
-#include "netconfig/log.h"
-#include "platform/log_file.h"
+#include "platform/code_page.h"
 
 namespace nubora {
 

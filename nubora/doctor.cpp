@@ -9,8 +9,10 @@
 #include "nubora/run_log.h"
 #include "nubora/run_parser.h"
 #include "nubora/run_text.h"
+#include "platform/code_page.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
@@ -439,11 +441,11 @@ void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
   if (!file.Open(log, error)) {
     summary = L"the service's log cannot be read (" + ErrorText(error) + L")";
     fix = L"if NuboraService has never run here: NuboraService.exe install, then restart";
-  } else if (!ReadRunFromEnd(file, 1, DefaultCodePage(), run)) {
+  } else if (!ReadRunFromEnd(file, 1, LogCodePage(), run)) {
     summary = L"the service's log holds no run";
   } else if (run.verdict != Verdict::kConfigured && run.verdict != Verdict::kNothingToConfigure) {
-    summary = L"the last boot's run: " + Wide(VerdictText(run.verdict));
-    if (run.reason != nullptr) summary += L" (" + Wide(run.reason) + L")";
+    summary = L"the last boot's run: " + Widened(VerdictText(run.verdict));
+    if (run.reason != nullptr) summary += L" (" + Widened(run.reason) + L")";
   } else {
     return;
   }
@@ -520,10 +522,10 @@ std::wstring FindingsText(const Diagnosis& diagnosis) {
       if (!headed) text += group.empty() ? L"machine\n" : L"[" + Printable(group) + L"]\n";
       headed = true;
       ++counts[static_cast<int>(finding.severity)];
-      text += L"  " + Wide(SeverityText(finding.severity)) + L" " + Wide(finding.id) + L": " +
+      text += L"  " + Widened(SeverityText(finding.severity)) + L" " + Widened(finding.id) + L": " +
               Printable(finding.summary) + L"\n";
       for (const auto& item : finding.evidence) {
-        text += L"    " + Wide(item.first) + L": " + Printable(item.second) + L"\n";
+        text += L"    " + Widened(item.first) + L": " + Printable(item.second) + L"\n";
       }
       for (const std::wstring& command : finding.commands) {
         text += L"    command: " + Printable(command) + L"\n";

@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "netconfig/log.h"
 #include "nubora/adapters_file.h"
 #include "nubora/doctor.h"
 #include "nubora/run_text.h"
 #include "nubora/stand_ins.h"
 #include "nubora/status.h"
+#include "platform/code_page.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {

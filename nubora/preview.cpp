@@ -15,10 +15,10 @@
 #include "nubora/adapters_file.h"
 #include "nubora/arguments.h"
 #include "nubora/stand_ins.h"
-#include "nubora/status.h"
-#include "platform/log_file.h"
+#include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "netconfig/log.h"
 #include "nubora/arguments.h"
 #include "nubora/report_service.h"
 #include "nubora/report_text.h"
 #include "nubora/run_text.h"
+#include "platform/code_page.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
@@ -104,7 +105,7 @@ unsigned long Deliver(const Report& report, const ReportOptions& options,
 
 unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
                          const PauseRoutine& pause, std::string& out, std::string& err) {
-  const unsigned codePage = options.codePage != 0 ? options.codePage : DefaultCodePage();
+  const unsigned codePage = options.codePage != 0 ? options.codePage : LogCodePage();
   unsigned long failure = 0;
   // The report of the run as the log holds it now, with `watch`'s finding.
   const auto tell = [&](const BootWatch& watch) {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "nubora/run_text.h"
-#include "nubora/status.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
@@ -74,7 +74,7 @@ Report TellRun(const RunStatus& run, const std::wstring& unfinished) {
   const bool incomplete = !unfinished.empty();
   const Verdict verdict = incomplete ? Verdict::kIncomplete : run.verdict;
   Report report = EventFor(verdict);
-  report.lines.push_back(L"verdict: " + Wide(VerdictText(verdict)));
+  report.lines.push_back(L"verdict: " + Widened(VerdictText(verdict)));
   if (incomplete) report.lines.push_back(unfinished);
   for (std::wstring& line : SplitLines(RunText(run))) {
     // The status's own verdict line, with its reason, leads unless the run

@@ -5,6 +5,7 @@
 
 #include "netconfig/log_lines.h"
 #include "nubora/run_parser.h"
+#include "platform/code_page.h"
 #include "platform/log_file.h"
 
 namespace nubora {

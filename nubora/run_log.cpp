@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nubora/run_blocks.h"
+#include "platform/code_page.h"
 #include "platform/log_file.h"
 
 namespace nubora {

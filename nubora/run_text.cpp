@@ -4,6 +4,7 @@
 
 #include "netconfig/command_runner.h"
 #include "netconfig/log_lines.h"
+#include "platform/text.h"
 
 namespace nubora {
 
@@ -118,8 +119,6 @@ const char* PartText(PartState state) {
   return "not logged";
 }
 
-std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
-
 static void AddCommands(std::wstring& out, const PartOutcome& part) {
   for (const CommandOutcome& command : part.commands) {
     out += L"      " + CommandText(command) + L": " + Printable(command.line) + L"\n";
@@ -156,10 +155,10 @@ static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) 
     }
     return out;
   }
-  out += L"    address: " + Wide(PartText(record.address.state)) + L"\n";
+  out += L"    address: " + Widened(PartText(record.address.state)) + L"\n";
   AddCommands(out, record.address);
   if (record.dns.expected == 0) return out + L"    DNS: none in the file\n";
-  out += L"    DNS: " + Wide(PartText(record.dns.state)) + L"\n";
+  out += L"    DNS: " + Widened(PartText(record.dns.state)) + L"\n";
   AddCommands(out, record.dns);
   return out;
 }
@@ -180,12 +179,12 @@ std::wstring RunText(const RunStatus& run) {
     out += run.ended ? L"no end time: the run stopped after reading the file\n"
                      : L"no end time: incomplete\n";
   }
-  out += L"verdict: " + Wide(VerdictText(run.verdict));
-  if (run.reason != nullptr) out += L": " + Wide(run.reason);
+  out += L"verdict: " + Widened(VerdictText(run.verdict));
+  if (run.reason != nullptr) out += L": " + Widened(run.reason);
   out += L"\n";
-  out += L"configuration file: " + Wide(ConfigFileText(run.configFile)) + L"\n";
+  out += L"configuration file: " + Widened(ConfigFileText(run.configFile)) + L"\n";
   for (const SectionEntry& section : run.sections) {
-    out += L"  [" + Printable(section.name) + L"] " + Wide(SectionText(section.outcome)) + L"\n";
+    out += L"  [" + Printable(section.name) + L"] " + Widened(SectionText(section.outcome)) + L"\n";
   }
   if (run.passes > 0) {
     out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");

@@ -25,7 +25,6 @@ std::wstring ErrorMeaning(unsigned long code);
 // of the output stays one line.
 std::wstring Printable(const std::wstring& text);
 std::wstring Number(std::size_t value);
-std::wstring Wide(const char* text);
 
 // Each line as LABEL N: TEXT, then how many more there were than shown.
 void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine>& lines,

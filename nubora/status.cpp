@@ -6,12 +6,12 @@
 #include <cwchar>
 #include <nlohmann/json.hpp>
 
-#include "netconfig/log.h"
 #include "nubora/arguments.h"
 #include "nubora/run_log.h"
 #include "nubora/run_text.h"
+#include "platform/code_page.h"
 #include "platform/log_file.h"
-#include "platform/portable_ini.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
@@ -190,7 +190,7 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
                              : run.ended          ? std::wstring(L"(no end time)")
                                                   : std::wstring(L"incomplete");
     text += Number(index) + L"  " + run.startTime + L"  " + end + L"  " +
-            Wide(VerdictText(run.verdict)) + L"\n";
+            Widened(VerdictText(run.verdict)) + L"\n";
     last = run.verdict;
     return true;
   });
@@ -206,26 +206,13 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
 
 }  // namespace
 
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    unsigned long c = static_cast<unsigned long>(text[i]) & 0x1FFFFF;
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(text[++i]) - 0xDC00);
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
 int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
   Arguments args(L"status", kHelp, list);
   Options options;
   ParseOptions(args, options);
   int exitCode = 0;
   if (args.Done(out, err, exitCode)) return exitCode;
-  if (options.codePage == 0) options.codePage = DefaultCodePage();
+  if (options.codePage == 0) options.codePage = LogCodePage();
 
   SharedReadFile file;
   unsigned long error = 0;

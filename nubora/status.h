@@ -13,7 +13,4 @@ namespace nubora {
 // text in the locale's code page, or JSON in UTF-8, and `err` for messages.
 int StatusCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 
-// UTF-8 text of wide text; unpaired surrogates become U+FFFD.
-std::string Utf8(const std::wstring& text);
-
 }  // namespace nubora

@@ -11,8 +11,4 @@ bool LengthToIpv4Mask(unsigned long prefixLength, std::uint32_t& mask);
 // owned by the platform that stays valid until the next call on the thread.
 const char* Ipv4ToDotted(std::uint32_t address);
 
-// Converts narrow text in the system's ANSI code page to wide text. With a null
-// `destination` it only measures: the count of wide characters, NUL included.
-int AnsiToWideChars(const char* source, wchar_t* destination, int destinationSize);
-
 }  // namespace nubora

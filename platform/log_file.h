@@ -28,17 +28,8 @@ class SharedReadFile {
   std::intptr_t handle_ = -1;
 };
 
-// The ANSI code page text is written in unless told otherwise: the system's on
-// Windows, 1252 elsewhere.
-unsigned DefaultCodePage();
-
-// The code page the log writes wide text in under the current locale: the
-// system's on Windows, UTF-8 (65001) under a UTF-8 locale elsewhere.
-unsigned LocaleCodePage();
-
-// Narrow text in `codePage` to wide text. Bytes the code page does not map
-// become U+FFFD, and the rest of the text is still converted. False when the
-// code page is not known to the platform.
-bool DecodeCodePage(const std::string& bytes, unsigned codePage, std::wstring& text);
+// The ANSI code page the service writes its log in: that of LocalSystem's
+// user locale on Windows (the system's when it cannot be read), 1252 elsewhere.
+unsigned LogCodePage();
 
 }  // namespace nubora

@@ -6,11 +6,10 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "platform/text.h"
+
 namespace nubora {
 namespace {
-
-constexpr unsigned long kReplacement = 0xFFFD;
-constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
 
 // Blanks trimmed around names and values; CR and LF only ever end lines.
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f'; }
@@ -34,77 +33,6 @@ std::wstring Trimmed(const std::wstring& text, size_t begin, size_t end) {
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
-}
-
-// Appends a code point as wide characters; surrogates and values beyond
-// Unicode become U+FFFD.
-void PutCodePoint(std::wstring& out, unsigned long cp) {
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
-  if (kWideIsUtf16 && cp >= 0x10000) {
-    cp -= 0x10000;
-    out += static_cast<wchar_t>(0xD800 + (cp >> 10));
-    out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-  } else {
-    out += static_cast<wchar_t>(cp);
-  }
-}
-
-// Malformed sequences become U+FFFD, one per offending byte.
-std::wstring FromUtf8(const std::string& bytes, size_t i) {
-  static const unsigned long kSmallest[] = {0, 0x80, 0x800, 0x10000};
-  std::wstring out;
-  while (i < bytes.size()) {
-    unsigned char lead = static_cast<unsigned char>(bytes[i++]);
-    int extra = -1;
-    unsigned long cp = lead;
-    if (lead < 0x80) {
-      extra = 0;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1;
-      cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2;
-      cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3;
-      cp = lead & 0x07;
-    }
-    int taken = 0;
-    while (extra > 0 && taken < extra && i < bytes.size() &&
-           (static_cast<unsigned char>(bytes[i]) & 0xC0) == 0x80) {
-      cp = (cp << 6) | (static_cast<unsigned char>(bytes[i++]) & 0x3F);
-      ++taken;
-    }
-    PutCodePoint(out, extra >= 0 && taken == extra && cp >= kSmallest[extra] ? cp : kReplacement);
-  }
-  return out;
-}
-
-// Where wide characters are UTF-16 the units are kept as they are; elsewhere
-// surrogate pairs are joined and lone surrogates become U+FFFD.
-std::wstring FromUtf16(const std::string& bytes, size_t i, bool bigEndian) {
-  auto unit = [&](size_t at) -> unsigned long {
-    unsigned long first = static_cast<unsigned char>(bytes[at]);
-    unsigned long second = static_cast<unsigned char>(bytes[at + 1]);
-    return bigEndian ? (first << 8) | second : (second << 8) | first;
-  };
-  std::wstring out;
-  for (; i + 1 < bytes.size(); i += 2) {
-    unsigned long cp = unit(i);
-    if (kWideIsUtf16) {
-      out += static_cast<wchar_t>(cp);
-      continue;
-    }
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
-      unsigned long low = unit(i + 2);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    PutCodePoint(out, cp);
-  }
-  return out;
 }
 
 std::wstring DecodeIniBytes(const std::string& bytes) {
@@ -189,25 +117,6 @@ const IniSection* FindSection(const IniDocument& document, const wchar_t* name) 
 
 }  // namespace
 
-void AppendUtf8(std::string& out, unsigned long cp) {
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool LoadIniFile(const std::string& nativePath, IniDocument& out) {
   try {
 #ifdef _WIN32
@@ -281,36 +190,6 @@ unsigned long IniString(const IniDocument& document, const wchar_t* section, con
     }
   }
   return CopyValue(fallback, FallbackLength(fallback), buffer, size);
-}
-
-std::string NativePath(const wchar_t* path) {
-  std::string out;
-  if (path == nullptr) return out;
-  try {
-    size_t i = 0;
-#ifndef _WIN32
-    wchar_t drive = Fold(path[0]);
-    if (drive >= L'a' && drive <= L'z' && path[1] == L':') {
-      out += static_cast<char>(drive);
-      if (path[2] != L'\\' && path[2] != L'/' && path[2] != 0) out += '/';
-      i = 2;
-    }
-#endif
-    for (; path[i] != 0; ++i) {
-      unsigned long cp = static_cast<unsigned long>(path[i]);
-      if (kWideIsUtf16 && cp >= 0xD800 && cp <= 0xDBFF && path[i + 1] >= 0xDC00 &&
-          path[i + 1] <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (path[++i] - 0xDC00);
-      }
-#ifndef _WIN32
-      if (cp == L'\\') cp = '/';
-#endif
-      AppendUtf8(out, cp);
-    }
-  } catch (...) {
-    out.clear();
-  }
-  return out;
 }
 
 bool PortableIniFiles::Exists(const wchar_t* path) {

@@ -59,16 +59,6 @@ unsigned long IniSectionNames(const IniDocument& document, wchar_t* buffer, unsi
 unsigned long IniString(const IniDocument& document, const wchar_t* section, const wchar_t* key,
                         const wchar_t* fallback, wchar_t* buffer, unsigned long size);
 
-// Native form of a Windows-style path, in UTF-8. Elsewhere than on Windows a
-// leading drive letter becomes a folder of the working directory
-// ("C:\dir\a.ini" reads "c/dir/a.ini") and backslashes become slashes; on
-// Windows the path is kept as written.
-std::string NativePath(const wchar_t* path);
-
-// Appends the UTF-8 bytes of one code point; a surrogate or a value past
-// U+10FFFF becomes U+FFFD.
-void AppendUtf8(std::string& out, unsigned long codePoint);
-
 // IniFiles over the functions above, reading the file again on every call. A
 // file that cannot be read lists no sections, and String then places the
 // fallback less its trailing spaces but with any quotes, as Windows does.

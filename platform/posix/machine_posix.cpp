@@ -8,6 +8,7 @@
 #include "platform/machine.h"
 #include "platform/platform.h"
 #include "platform/portable_ini.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {

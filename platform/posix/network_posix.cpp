@@ -19,8 +19,8 @@
 #include <thread>
 
 #include "platform/ipv4_text.h"
-#include "platform/portable_ini.h"
 #include "platform/posix/posix_native.h"
+#include "platform/text.h"
 #include "platform/unique_handle.h"
 
 extern char** environ;
@@ -166,16 +166,6 @@ const char* Ipv4ToDotted(std::uint32_t address) {
   in_addr value = {};
   value.s_addr = address;
   return ::inet_ntoa(value);
-}
-
-int AnsiToWideChars(const char* source, wchar_t* destination, int destinationSize) {
-  const std::size_t length = std::mbstowcs(nullptr, source, 0);
-  if (length == static_cast<std::size_t>(-1)) return 0;
-  const int needed = static_cast<int>(length) + 1;
-  if (destination == nullptr) return needed;
-  if (destinationSize < needed) return 0;
-  std::mbstowcs(destination, source, static_cast<std::size_t>(destinationSize));
-  return needed;
 }
 
 std::vector<std::string> SplitCommandLine(const std::wstring& commandLine) {

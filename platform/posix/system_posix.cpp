@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "platform/log_stream.h"
-#include "platform/portable_ini.h"
+#include "platform/text.h"
 #include "platform/posix/posix_native.h"
 
 namespace nubora {

@@ -1,8 +1,8 @@
 // Reading the service's log on Windows: a read-only handle that shares
-// reading, writing and deleting, and MultiByteToWideChar for the code page.
+// reading, writing and deleting, and the code page it is written in.
 #include <windows.h>
 
-#include <vector>
+#include <cwchar>
 
 #include "platform/log_file.h"
 
@@ -50,20 +50,29 @@ std::size_t SharedReadFile::ReadAt(std::uint64_t offset, char* buffer, std::size
   return got;
 }
 
-unsigned DefaultCodePage() { return ::GetACP(); }
-
-unsigned LocaleCodePage() { return DefaultCodePage(); }
-
-bool DecodeCodePage(const std::string& bytes, unsigned codePage, std::wstring& text) {
-  text.clear();
-  if (bytes.empty()) return ::IsValidCodePage(codePage) != FALSE;
-  const int length = static_cast<int>(bytes.size());
-  const int needed = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-  if (needed <= 0) return false;
-  std::vector<wchar_t> out(static_cast<std::size_t>(needed));
-  ::MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed);
-  text.assign(out.data(), out.size());
-  return true;
+// LocalSystem's user locale, whose C runtime code page the service writes
+// in, whatever account reads the log.
+unsigned LogCodePage() {
+  HKEY key = nullptr;
+  wchar_t locale[16] = {};
+  DWORD size = sizeof locale - sizeof(wchar_t);
+  DWORD type = 0;
+  bool read = ::RegOpenKeyExW(HKEY_USERS, L".DEFAULT\\Control Panel\\International", 0,
+                              KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+  if (read) {
+    read = ::RegQueryValueExW(key, L"Locale", nullptr, &type, reinterpret_cast<BYTE*>(locale),
+                              &size) == ERROR_SUCCESS &&
+           type == REG_SZ;
+    ::RegCloseKey(key);
+  }
+  wchar_t codePage[8] = {};
+  const LCID lcid = read ? std::wcstoul(locale, nullptr, 16) : 0;
+  if (lcid != 0 && ::GetLocaleInfoW(lcid, LOCALE_IDEFAULTANSICODEPAGE, codePage, 8) > 0) {
+    const unsigned number = std::wcstoul(codePage, nullptr, 10);
+    // 0: a locale with no ANSI code page of its own.
+    if (number != 0 && ::IsValidCodePage(number)) return number;
+  }
+  return ::GetACP();
 }
 
 }  // namespace nubora

@@ -135,8 +135,4 @@ const char* Ipv4ToDotted(std::uint32_t address) {
   return ::inet_ntoa(value);
 }
 
-int AnsiToWideChars(const char* source, wchar_t* destination, int destinationSize) {
-  return ::MultiByteToWideChar(CP_ACP, 0, source, -1, destination, destinationSize);
-}
-
 }  // namespace nubora

@@ -214,33 +214,5 @@ TEST(PortableIniFilesTest, NullBufferPlacesNothing) {
   EXPECT_EQ(IniString(document, L"Network", L"Address", L"fb", nullptr, 64), 0u);
 }
 
-#ifndef _WIN32
-TEST(NativePathTest, MapsWindowsPaths) {
-  struct Case {
-    const wchar_t* path;
-    const char* native;
-  } cases[] = {
-      {L"c:\\windows\\x.ini", "c/windows/x.ini"},
-      {L"C:\\Provisioning\\Site.INI", "c/Provisioning/Site.INI"},
-      {L"D:/mixed\\separators.ini", "d/mixed/separators.ini"},
-      {L"e:relative.ini", "e/relative.ini"},
-      {L"C:", "c"},
-      {L"conf\\site.ini", "conf/site.ini"},
-      {L"/absolute/site.ini", "/absolute/site.ini"},
-      {L"1:\\not\\a\\drive", "1:/not/a/drive"},
-      {L"caf\u00e9\\\u20ac.ini", "caf\xc3\xa9/\xe2\x82\xac.ini"},
-      {L"\U0001F600.ini", "\xf0\x9f\x98\x80.ini"},
-      {L"\u07ff\u0800\U0010FFFF", "\xdf\xbf\xe0\xa0\x80\xf4\x8f\xbf\xbf"},
-      {L"\xD800\xDFFF\xD7FF", "\xef\xbf\xbd\xef\xbf\xbd\xed\x9f\xbf"},
-      {L"", ""},
-      {nullptr, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.native);
-    EXPECT_EQ(NativePath(c.path), c.native);
-  }
-}
-#endif
-
 }  // namespace
 }  // namespace nubora

@@ -25,11 +25,6 @@ TEST(PosixPlatform, AddressTextMasksAndCommandWords) {
   }
   std::uint32_t mask = 7;
   EXPECT_FALSE(LengthToIpv4Mask(33, mask));
-  wchar_t wide[4] = {L'x', L'x', L'x', L'x'};
-  EXPECT_EQ(AnsiToWideChars("abc", nullptr, 0), 4);
-  EXPECT_EQ(AnsiToWideChars("abc", wide, 3), 0);
-  EXPECT_EQ(AnsiToWideChars("abc", wide, 4), 4);
-  EXPECT_STREQ(wide, L"abc");
   EXPECT_EQ(SplitCommandLine(L"c:\\x\\cmd.exe /c  \"a b\"\t\"\" c"),
             (std::vector<std::string>{"c/x/cmd.exe", "/c", "a b", "", "c"}));
 }

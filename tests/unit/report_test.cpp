@@ -4,6 +4,7 @@
 // event text's cut, what each boot as the service manager shows it is told
 // as, the report service's stop, shutdown and exit codes, its install.
 #include "nubora/report.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
@@ -217,7 +218,7 @@ TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
     ASSERT_NE(verdictAt, std::wstring::npos);
     const std::wstring verdictLine =
         text.substr(verdictAt, text.find(L'\n', verdictAt) - verdictAt);
-    EXPECT_EQ(verdictLine.rfind(L"verdict: " + Wide(VerdictText(c.verdict)), 0), 0u);
+    EXPECT_EQ(verdictLine.rfind(L"verdict: " + Widened(VerdictText(c.verdict)), 0), 0u);
     ASSERT_FALSE(report.lines.empty());
     EXPECT_EQ(report.lines[0], verdictLine);
     // The other lines are the status text's, in order, the verdict line moved.

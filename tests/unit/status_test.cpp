@@ -17,6 +17,7 @@
 #include "fakes.h"
 #include "nubora/run_log.h"
 #include "platform/log_file.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
