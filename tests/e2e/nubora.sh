@@ -103,17 +103,22 @@ for verb in "status" "status --all" "report --console none --no-eventlog"; do
     e2e_check "$verb: a 50 MB last line costs $((long - short)) KB more (at most 16 MB)" \
         test $((long - short)) -le 16384
 done
-# The Windows build reads the same bytes the same way (a CP936 section name).
+# The Windows build reads the same bytes the same way (a CP936 section name),
+# in the code page of LocalSystem's locale (Chinese, PRC) without being told.
 as_written "$data/status/cp936.log" "$out/cp936.crlf"
+wine_unit() { NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} "$e2e_root/scripts/wine-run.sh" "$@"; }
+international='HKU\.DEFAULT\Control Panel\International'
+locale=$(wine_unit reg query "$international" /v Locale 2>/dev/null | tr -d '\r' | awk '$1 == "Locale" {print $3}' || true)
+wine_unit reg add "$international" /v Locale /d 00000804 /f >/dev/null
 for form in --json ""; do  # --all is written the way the text is
     # Text in the C locale: characters it lacks come out as '?', as in Wine's code page 1252.
     LC_ALL=C "$nubora" status --codepage 936 $form "$out/cp936.crlf" >"$out/cp936-linux" || true
-    NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} \
-        "$e2e_root/scripts/wine-run.sh" "$e2e_root/build/win64/nubora.exe" status --codepage 936 $form \
-        "$out/cp936.crlf" | tr -d '\r' >"$out/cp936-wine" || true
+    wine_unit "$e2e_root/build/win64/nubora.exe" status $form "$out/cp936.crlf" | tr -d '\r' >"$out/cp936-wine" || true
     e2e_same "status ${form:-(text)} of a CP936 log: nubora.exe under Wine as on Linux" \
         "$out/cp936-linux" "$out/cp936-wine"
 done
+if [[ -n $locale ]]; then wine_unit reg add "$international" /v Locale /d "$locale" /f >/dev/null
+else wine_unit reg delete "$international" /v Locale /f >/dev/null; fi
 
 # The adapters of the machine it runs on: a namespace holding the example's.
 ns="nbpv$$"
