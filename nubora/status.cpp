@@ -26,8 +26,8 @@ const wchar_t kHelp[] =
     L"  --run N   run N counted from the oldest (1), or from the last with -N (-1)\n"
     L"  --all     one line per run: start, end or \"incomplete\", verdict\n"
     L"  --json    the same as one JSON document\n"
-    L"  --codepage N  the ANSI code page the log was written in (default: the\n"
-    L"            system's on Windows, 1252 elsewhere)\n"
+    L"  --codepage N  the ANSI code page the log was written in (default: that\n"
+    L"            of LocalSystem's locale on Windows, 1252 elsewhere)\n"
     L"  exit code: 0 configured or nothing to configure, 1 partly configured,\n"
     L"  not configured, incomplete or no run, 2 usage error or unreadable log\n";
 
