@@ -1,5 +1,6 @@
 #include "nubora/arguments.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/code_page.h"
@@ -57,21 +58,20 @@ bool Arguments::Number(std::uint64_t min, std::uint64_t max, std::uint64_t& valu
 bool Arguments::OptionalNumber(std::uint64_t max, std::uint64_t& value) {
   std::uint64_t number = 0;
   if (next_ >= args_.size() || !ParseDigits(args_[next_], number)) return false;
-  value = number < max ? number : max;
+  value = std::min(number, max);
   ++next_;
   return true;
 }
 
-bool Arguments::CodePage(unsigned& codePage) {
+void Arguments::CodePage(unsigned& codePage) {
   std::uint64_t number = 0;
-  if (!Number(1, 65535, number, L"--codepage needs a code page number")) return false;
+  if (!Number(1, 65535, number, L"--codepage needs a code page number")) return;
   std::wstring probe;
-  if (!DecodeCodePage(std::string(), static_cast<unsigned>(number), probe)) {
+  if (DecodeCodePage(std::string(), static_cast<unsigned>(number), probe)) {
+    codePage = static_cast<unsigned>(number);
+  } else {
     Fail(L"code page " + std::to_wstring(number) + L" is not known here");
-    return false;
   }
-  codePage = static_cast<unsigned>(number);
-  return true;
 }
 
 void Arguments::Operand(std::wstring& operand, const wchar_t* again) {

@@ -39,7 +39,7 @@ class Arguments {
   // Takes the next argument only when it is a decimal number up to `max`.
   bool OptionalNumber(std::uint64_t max, std::uint64_t& value);
   // --codepage N: a code page this platform can decode.
-  bool CodePage(unsigned& codePage);
+  void CodePage(unsigned& codePage);
   // The current argument as the verb's one operand: an unknown option when it
   // starts with '-', the error `again` when `operand` is already set.
   void Operand(std::wstring& operand, const wchar_t* again);

@@ -26,8 +26,9 @@ TEST(Text, UnicodeFormsConvertBothWaysWithReplacementsForWhatIsMalformed) {
     std::u16string utf16;
   } cases[] = {
       {L"caf\u00e9 \u20ac", "caf\xc3\xa9 \xe2\x82\xac", u"caf\u00e9 \u20ac"},
-      {L"\u07ff\u0800\U0010FFFF", "\xdf\xbf\xe0\xa0\x80\xf4\x8f\xbf\xbf",
-       u"\u07ff\u0800\U0010FFFF"},
+      {L"\u0080\u07ff\u0800\uffff", "\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf",
+       u"\u0080\u07ff\u0800\uffff"},
+      {L"\U00010000\U0010FFFF", "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", u"\U00010000\U0010FFFF"},
       {L"\U0001F600", "\xf0\x9f\x98\x80", u"\U0001F600"},
   };
   for (const auto& c : cases) {
