@@ -218,7 +218,7 @@ e2e_check "report --console COM2: $(cat "$out/com2.ms") ms, $(cat "$out/none.ms"
 imports_are_system_dlls() {
     local dlls
     dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
-    [ -n "$dlls" ] && ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|ws2_32\.dll' <<<"$dlls"
+    [ -n "$dlls" ] && ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|setupapi\.dll|ws2_32\.dll' <<<"$dlls"
 }
 shipped=$e2e_root/build/win32/NuboraService.exe
 e2e_check "the shipped executable is PE32 for i386" \
