@@ -12,10 +12,6 @@ struct EventSourceTraits {
   static HANDLE Invalid() { return nullptr; }
   static void Close(HANDLE handle) { ::DeregisterEventSource(handle); }
 };
-struct RegistryKeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static void Close(HKEY key) { ::RegCloseKey(key); }
-};
 
 class Win32EventLog : public EventLog {
  public:
@@ -36,7 +32,7 @@ class Win32EventLog : public EventLog {
     LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                        KEY_SET_VALUE, nullptr, &opened, nullptr);
     if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
-    unique_handle<RegistryKeyTraits> key(opened);
+    unique_key key(opened);
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     status = ::RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
                               reinterpret_cast<const BYTE*>(messageFile.c_str()),

@@ -24,11 +24,6 @@ namespace {
 const GUID kNetClass = {
     0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
-struct KeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static void Close(HKEY key) { ::RegCloseKey(key); }
-};
-using unique_key = unique_handle<KeyTraits>;
 
 struct DeviceListTraits {
   static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }

@@ -19,4 +19,10 @@ struct FileHandleTraits {
 };
 using unique_file_handle = unique_handle<FileHandleTraits>;
 
+struct RegistryKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY key) { ::RegCloseKey(key); }
+};
+using unique_key = unique_handle<RegistryKeyTraits>;
+
 }  // namespace nubora
