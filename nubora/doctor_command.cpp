@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "netconfig/run.h"
 #include "nubora/adapters_file.h"
 #include "nubora/doctor.h"
 #include "nubora/run_text.h"
@@ -70,7 +71,7 @@ std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& option
   }
   if (!options.backup.empty() && !options.fix) return L"--backup goes with --fix";
 #if defined(_WIN32)
-  if (options.ini.empty()) options.ini = L"c:\\windows\\ipconfig_xen_vm.ini";
+  if (options.ini.empty()) options.ini = kConfigPath;
   if (options.machine.empty()) options.machine = L"host";
 #endif
   if (options.ini.empty()) return L"no INI file given";

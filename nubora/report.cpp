@@ -12,6 +12,7 @@
 #include "platform/code_page.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
+#include "platform/probes.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -65,7 +66,7 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
       args.Operand(options.log, L"one log at a time");
     }
   }
-  if (mode == Mode::kService) options.wait = options.untilDecided = true;
+  if (mode == Mode::kService) options.wait = options.untilDecided = options.doctor = true;
   if (mode == Mode::kReport || mode == Mode::kService) args.Log(options.log);
 }
 
@@ -140,11 +141,20 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
   if (watch.finding == BootFinding::kCannotAsk && failure == 0) {
     failure = kServiceManagerFailed;
   }
+  // The run's own verdict tells the last boot; a shutdown leaves no time to look.
+  if (options.doctor && watch.finding != BootFinding::kShutdown &&
+      CurrentPlatform().ini->Exists(platform.ini.c_str())) {
+    InitPlatformProbes();
+    const Report findings = TellFindings(Diagnose(platform.ini, L"", platform.machine));
+    for (const std::wstring& line : findings.lines) out += ToMultibyte(line + L"\n");
+    if (!findings.lines.empty()) Deliver(findings, options, platform, err);
+  }
   return failure;
 }
 
 ReportPlatform NativeReportPlatform() {
-  return ReportPlatform{&NativeSerialConsole(), &NativeEventLog(), &NativeServiceWatch()};
+  return ReportPlatform{&NativeSerialConsole(), &NativeEventLog(), &NativeServiceWatch(),
+                        HostMachine()};
 }
 
 int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& platform,

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "netconfig/run.h"
 #include "nubora/service_wait.h"
 #include "platform/event_log.h"
+#include "platform/machine.h"
 #include "platform/serial_console.h"
 #include "platform/services.h"
 
@@ -22,6 +24,9 @@ struct ReportPlatform {
   SerialConsole* console = nullptr;
   EventLog* eventLog = nullptr;
   ServiceWatch* services = nullptr;
+  // What the report service's doctor looks at once the run is told.
+  MachinePlatform machine;
+  std::wstring ini = kConfigPath;
 };
 
 // This system's serial console, Event Log and service watch.
@@ -42,6 +47,7 @@ struct ReportOptions {
   bool untilDecided = false;  // past the wait an interim report, and on
   unsigned long waitSeconds = kDefaultWaitSeconds;
   unsigned codePage = 0;  // 0: the platform's default
+  bool doctor = false;    // the service: then the doctor's findings
 };
 
 // What failed of a report, for the report service's exit code: the first of
@@ -51,7 +57,9 @@ constexpr unsigned long kPortFailed = 2;
 constexpr unsigned long kServiceManagerFailed = 3;
 
 // The report as `options` say, `pause` between the polls of the wait (a stop
-// request ends it with no report): 0, or what failed.
+// request ends it with no report): 0, or what failed. The doctor's findings
+// that follow (`options.doctor`, where the INI file is, not at shutdown) are
+// never what failed.
 unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
                          const PauseRoutine& pause, std::string& out, std::string& err);
 

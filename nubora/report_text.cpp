@@ -141,6 +141,20 @@ Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring
   return report;
 }
 
+Report TellFindings(const Diagnosis& diagnosis) {
+  Report report{EventType::kWarning, 110, {}};
+  if (diagnosis.adaptersError != 0) {
+    report.lines.push_back(L"warning doctor: not looked: the adapters cannot be listed (" +
+                           ErrorText(diagnosis.adaptersError) + L")");
+  }
+  for (const Finding& finding : diagnosis.findings) {
+    if (finding.severity == Severity::kInfo) continue;
+    if (finding.severity == Severity::kError) report = {EventType::kError, 111, report.lines};
+    report.lines.push_back(FindingLine(finding));
+  }
+  return report;
+}
+
 std::string ConsoleBytes(const std::vector<std::wstring>& lines, const LocalTime& now) {
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "nubora/doctor.h"
 #include "nubora/run_log.h"
 #include "nubora/service_wait.h"
 #include "platform/clock.h"
@@ -34,6 +35,11 @@ Report TellProblem(const std::wstring& why);
 // Only a run the service manager shows as this boot's is told with its own
 // verdict; of any other the start alone.
 Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread);
+
+// The doctor's warnings and errors, one line each, as event 110 (Warning) or,
+// with any error, 111 (Error); no line when there is none. Info is left to
+// nubora doctor itself.
+Report TellFindings(const Diagnosis& diagnosis);
 
 // The console's bytes: CR LF, then each line prefixed with the service's name and `now`,
 // UTF-8, CR LF; at most kConsoleLimit bytes, the last line then saying how

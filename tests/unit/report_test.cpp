@@ -18,6 +18,7 @@
 
 #include "nubora/report_text.h"
 #include "nubora/run_text.h"
+#include "nubora/stand_ins.h"
 #include "platform/platform.h"
 
 namespace nubora {
@@ -66,7 +67,7 @@ struct FakeSystem : SerialConsole,
                                                    : 2] +
             L"; ";
     eventText = text;
-    return Fails(L"", L"event");
+    return Fails(L"", id < 110 ? L"event" : L"findings event");
   }
   unsigned long RegisterSource(const wchar_t* source, const std::wstring& file) override {
     return Fails(L"source " + std::wstring(source) + L"," + file, L"source");
@@ -342,6 +343,70 @@ TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
     EXPECT_NE(fake.eventText.find(c.eventHolds), std::wstring::npos) << c.what;
     EXPECT_EQ(fake.sleeps, c.sleeps) << c.what;
     EXPECT_EQ(fake.states, c.states) << c.what;
+  }
+}
+
+// Once the run is told, the report service tells the doctor's warnings and
+// errors on the machines of tests/data/doctor, one line each: never the last
+// boot's (the verdict tells it), never by hand or at shutdown, never in its
+// exit code.
+TEST(Report, TheServiceTellsTheDoctorsFindingsAfterTheRun) {
+  const std::wstring ran = L"WCOM1 verdict: nothing to configure; E101I; ";
+  const std::wstring apipa =
+      L"error apipa [lan]: \"lan0\" carries 169.254.7.7: a duplicate address: the static address "
+      L"was refused";
+  const std::wstring refused = apipa +
+                               L"\r\nerror duplicate-address [lan]: 192.0.2.10 is a duplicate: "
+                               L"another machine holds it, and Windows never tries it again\r\n"
+                               L"warning drift [lan]: \"lan0\" differs from the section: the next "
+                               L"boot changes it";
+  const std::vector<std::wstring> service = {L"--service"};
+  const struct {
+    const char* machine;
+    std::vector<std::wstring> args;
+    std::vector<unsigned long> controls;
+    const wchar_t* failAt;
+    std::wstring told, eventText, states;
+  } cases[] = {
+      // clang-format off
+      {"healthy", service, {}, L"", ran, L"", L"4 1 "},
+      {"last_boot", service, {}, L"", ran, L"", L"4 1 "},
+      {"drift", service, {}, L"", ran + L"WCOM1 warning drift [lan]: \"lan0\" differs from the section: the next boot changes it; E110W; ", L"", L"4 1 "},
+      {"apipa_refused", service, {}, L"", ran + L"WCOM1 " + apipa + L"; E111E; ", refused, L"4 1 "},
+      {"apipa_refused", service, {}, L"findings event", ran + L"WCOM1 " + apipa + L"; E111E; WCOM1 cannot write to the Event Log (error 5: access denied); ", refused, L"4 1 "},
+      {"apipa_refused", {L"--wait-for-service"}, {}, L"", ran, L"", L""},
+      {"apipa_refused", service, {5}, L"", L"WCOM1 verdict: incomplete; E104E; ", L"", L"4 3 1 "},
+      // clang-format on
+  };
+  const std::string log = ::testing::TempDir() + "nubora_report_doctor.log";
+  const std::string data = NUBORA_TEST_DATA_DIR "/doctor/";
+  for (const auto& c : cases) {
+    std::FILE* file = std::fopen(log.c_str(), "wb");
+    std::fputs(kRun, file);
+    std::fclose(file);
+    FakeSystem fake;
+    fake.log = log;
+    fake.plays = {c.controls.empty() ? StoppedWith(0) : Running()};
+    fake.controls = c.controls;
+    fake.failAt = c.failAt;
+    fake.error = 5;
+    Scoped scoped(fake);
+    const std::string machineFile = data + c.machine + ".ini", ini = data + "ipconfig_xen_vm.ini";
+    MachineDescription description;
+    std::wstring error;
+    ASSERT_TRUE(
+        LoadMachineFile(std::wstring(machineFile.begin(), machineFile.end()), description, error));
+    DescribedMachine machine(description);
+    ReportPlatform platform = fake.Outputs();
+    platform.machine = machine.View();
+    platform.ini.assign(ini.begin(), ini.end());
+    std::vector<std::wstring> args = c.args;
+    args.push_back(std::wstring(log.begin(), log.end()));
+    std::string out, err;
+    EXPECT_EQ(ReportCommand(args, platform, out, err), 0) << c.machine;
+    EXPECT_EQ(fake.told, c.told) << c.machine;
+    if (!c.eventText.empty()) EXPECT_EQ(fake.eventText, c.eventText) << c.machine;
+    EXPECT_EQ(fake.states, c.states) << c.machine;
   }
 }
 
