@@ -3,7 +3,8 @@
 # non-present adapter's interface key planted with the static section's
 # address and a connection name, a 169.254 address on the section's adapter,
 # the DHCP section's MAC on no adapter; the mend of the ghost, its backup
-# restoring the key with reg import, and a healthy machine. Wine lists no
+# restoring the key with reg import, the report service's event 111 at a
+# boot with the ghost, and a healthy machine. Wine lists no
 # network-class devices and reports every address preferred: disabled
 # adapters and duplicate or tentative addresses are held by the unit cases.
 set -euo pipefail
@@ -57,6 +58,18 @@ wine_in reg import 'c:\windows\ghost.reg' >/dev/null 2>&1
 wine_in reg export "$ghost" 'c:\windows\restored-export.reg' >/dev/null 2>&1
 e2e_check "reg import of the backup restores the key as it was" \
     cmp "$windir/planted-export.reg" "$windir/restored-export.reg"
+
+# A boot with the ghost back and no NuboraService: after its event 105 the
+# report service tells the findings as event 111 (0x6f), the ghost's line first.
+wine_in "$NUBORA_TOOL" report --install-service --console none >/dev/null
+nubora_wine_stop "$ns" "$prefix"
+NUBORA_WINEDEBUG=fixme+advapi,+eventlog wine_in cmd /c exit 2>"$out/boot.err"
+event111='fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x0001,0x0000,0x0000006f,'
+for ((i = 0; i < 60; i++)); do grep -q "$event111" "$out/boot.err" && break; sleep 0.5; done
+e2e_check "a boot with the ghost: the report service tells event 111, Error" grep -q "$event111" "$out/boot.err"
+e2e_check "with the ghost's line first" \
+    grep -q 'eventlog:ReportEventW L"error ghost-address \[lan\]: 192.0.2.10 ' "$out/boot.err"
+wine_in "$NUBORA_TOOL" report --uninstall-service >/dev/null
 
 # Healthy: the mend again, the adapters as the INI file asks, the service
 # installed (a boot runs it) and run, and a post script.
