@@ -2,7 +2,8 @@
 // sequence of NuboraService's states, the console, the Event Log and the
 // clock. The event of each verdict, the console's lines and 4 KB cut, the
 // event text's cut, what each boot as the service manager shows it is told
-// as, the report service's stop, shutdown and exit codes, its install.
+// as, the report service's stop, shutdown and exit codes, its install, and
+// the doctor's findings it tells after the run.
 #include "nubora/report.h"
 #include "platform/text.h"
 
