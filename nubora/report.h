@@ -25,7 +25,7 @@ struct ReportPlatform {
   EventLog* eventLog = nullptr;
   ServiceWatch* services = nullptr;
   // What the report service's doctor looks at once the run is told.
-  MachinePlatform machine;
+  MachinePlatform machine{};
   std::wstring ini = kConfigPath;
 };
 

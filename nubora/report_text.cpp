@@ -143,10 +143,6 @@ Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring
 
 Report TellFindings(const Diagnosis& diagnosis) {
   Report report{EventType::kWarning, 110, {}};
-  if (diagnosis.adaptersError != 0) {
-    report.lines.push_back(L"warning doctor: not looked: the adapters cannot be listed (" +
-                           ErrorText(diagnosis.adaptersError) + L")");
-  }
   for (const Finding& finding : diagnosis.findings) {
     if (finding.severity == Severity::kInfo) continue;
     if (finding.severity == Severity::kError) report = {EventType::kError, 111, report.lines};

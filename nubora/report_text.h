@@ -37,8 +37,9 @@ Report TellProblem(const std::wstring& why);
 Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread);
 
 // The doctor's warnings and errors, one line each, as event 110 (Warning) or,
-// with any error, 111 (Error); no line when there is none. Info is left to
-// nubora doctor itself.
+// with any error, 111 (Error); no line when there is none, or when the
+// adapters could not be listed (no finding then). Info is left to nubora
+// doctor itself.
 Report TellFindings(const Diagnosis& diagnosis);
 
 // The console's bytes: CR LF, then each line prefixed with the service's name and `now`,

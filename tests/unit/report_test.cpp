@@ -406,7 +406,9 @@ TEST(Report, TheServiceTellsTheDoctorsFindingsAfterTheRun) {
     std::string out, err;
     EXPECT_EQ(ReportCommand(args, platform, out, err), 0) << c.machine;
     EXPECT_EQ(fake.told, c.told) << c.machine;
-    if (!c.eventText.empty()) EXPECT_EQ(fake.eventText, c.eventText) << c.machine;
+    if (!c.eventText.empty()) {
+      EXPECT_EQ(fake.eventText, c.eventText) << c.machine;
+    }
     EXPECT_EQ(fake.states, c.states) << c.machine;
   }
 }
