@@ -348,11 +348,17 @@ TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
 }
 
 // Once the run is told, the report service tells the doctor's warnings and
-// errors on the machines of tests/data/doctor, one line each: never the last
-// boot's (the verdict tells it), never by hand or at shutdown, never in its
-// exit code.
+// errors on the machines of tests/data/doctor, one line each: never info or
+// the last boot's (the verdict tells it), never by hand or at shutdown, never
+// in its exit code.
 TEST(Report, TheServiceTellsTheDoctorsFindingsAfterTheRun) {
-  const std::wstring ran = L"WCOM1 verdict: nothing to configure; E101I; ";
+  // A run that configured nothing: the doctor's last-boot finding, were it told.
+  const char notConfigured[] =
+      "start time 2024-5-17, 9: 3: 0\r\nstarting config ip address\r\n"
+      "GetPrivateProfileSectionNames failedconfig file error , no configure information\r\n";
+  const std::wstring ran =
+      L"WCOM1 verdict: not configured: the file holds no section that could be read (empty, no "
+      L"section, or unreadable); E103E; ";
   const std::wstring apipa =
       L"error apipa [lan]: \"lan0\" carries 169.254.7.7: a duplicate address: the static address "
       L"was refused";
@@ -371,7 +377,7 @@ TEST(Report, TheServiceTellsTheDoctorsFindingsAfterTheRun) {
   } cases[] = {
       // clang-format off
       {"healthy", service, {}, L"", ran, L"", L"4 1 "},
-      {"last_boot", service, {}, L"", ran, L"", L"4 1 "},
+      {"no_post_script", service, {}, L"", ran, L"", L"4 1 "},
       {"drift", service, {}, L"", ran + L"WCOM1 warning drift [lan]: \"lan0\" differs from the section: the next boot changes it; E110W; ", L"", L"4 1 "},
       {"apipa_refused", service, {}, L"", ran + L"WCOM1 " + apipa + L"; E111E; ", refused, L"4 1 "},
       {"apipa_refused", service, {}, L"findings event", ran + L"WCOM1 " + apipa + L"; E111E; WCOM1 cannot write to the Event Log (error 5: access denied); ", refused, L"4 1 "},
@@ -383,7 +389,7 @@ TEST(Report, TheServiceTellsTheDoctorsFindingsAfterTheRun) {
   const std::string data = NUBORA_TEST_DATA_DIR "/doctor/";
   for (const auto& c : cases) {
     std::FILE* file = std::fopen(log.c_str(), "wb");
-    std::fputs(kRun, file);
+    std::fputs(notConfigured, file);
     std::fclose(file);
     FakeSystem fake;
     fake.log = log;
