@@ -509,7 +509,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
 std::wstring FindingLine(const Finding& finding) {
   const std::wstring section =
       finding.section.empty() ? L"" : L" [" + Printable(finding.section) + L"]";
-  return Wide(SeverityText(finding.severity)) + L" " + Wide(finding.id) + section + L": " +
+  return Widened(SeverityText(finding.severity)) + L" " + Widened(finding.id) + section + L": " +
          Printable(finding.summary);
 }
 
