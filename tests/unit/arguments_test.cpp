@@ -28,27 +28,12 @@ TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
     int exitCode;
     std::string out, err;  // first lines
   } cases[] = {
-    {preview,
-     {L"x.ini", L"--help"},
-     0,
-     "usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]",
-     ""},
-    {status,
-     {L"--run", L"-h"},
-     0,
-     "usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]",
-     ""},
-    {report,
-     {L"--bogus", L"--help"},
-     0,
-     "usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]",
-     ""},
+    // clang-format off
+    {preview, {L"x.ini", L"--help"}, 0, "usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]", ""},
+    {status, {L"--run", L"-h"}, 0, "usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]", ""},
+    {report, {L"--bogus", L"--help"}, 0, "usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]", ""},
     {preview, {}, 2, "", "nubora preview: no INI file given"},
-    {preview,
-     {L"x.ini", L"--adapters"},
-     2,
-     "",
-     "nubora preview: --adapters needs a file or 'host'"},
+    {preview, {L"x.ini", L"--adapters"}, 2, "", "nubora preview: --adapters needs a file or 'host'"},
     {preview, {L"a.ini", L"b.ini"}, 2, "", "nubora preview: one INI file at a time"},
     {status, {L"x.log", L"--bogus"}, 2, "", "nubora status: unknown option --bogus"},
     {report, {L"-x", L"x.log"}, 2, "", "nubora report: unknown option -x"},
@@ -57,16 +42,13 @@ TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
     {report, {L"x.log", L"--codepage", L"0"}, 2, "", "nubora report" + codePage},
     {status, {L"x.log", L"--codepage", L"-1"}, 2, "", "nubora status" + codePage},
     {status, {L"x.log", L"--codepage"}, 2, "", "nubora status" + codePage},
-    {report,
-     {L"x.log", L"--codepage", L"4242"},
-     2,
-     "",
-     "nubora report: code page 4242 is not known here"},
+    {report, {L"x.log", L"--codepage", L"4242"}, 2, "", "nubora report: code page 4242 is not known here"},
     {report, {L"x.log", L"--console"}, 2, "", "nubora report: --console needs a port or none"},
 #if !defined(_WIN32)
     {status, {}, 2, "", "nubora status: no log given"},
     {report, {L"--wait-for-service", L"5"}, 2, "", "nubora report: no log given"},
 #endif
+    // clang-format on
   };
   for (const auto& c : cases) {
     std::string out, err;
