@@ -14,6 +14,9 @@
 #include "netconfig/run.h"
 #include "nubora/adapters_file.h"
 #include "nubora/arguments.h"
+#include "nubora/run_blocks.h"
+#include "nubora/run_parser.h"
+#include "nubora/run_verdict.h"
 #include "nubora/stand_ins.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
@@ -78,7 +81,8 @@ Json RecordJson(std::size_t number, const std::wstring& section, const AdapterCo
           {"dns", AddressesJson(record.dnsList.get())}};
 }
 
-// Says what became of each section.
+// Says what became of each section; without a run to judge, the exit code
+// follows the file alone.
 void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* adapters,
                      PreviewOutput& shown) {
   const IniReading reading = ReadIniQuietly(path);
@@ -118,10 +122,7 @@ void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* a
     if (adapters != nullptr) {
       const bool found = AdapterWithMac(*adapters, record.mac) != nullptr;
       entry["adapter_found"] = found;
-      if (!found) {
-        line += L" -- no adapter has this MAC";
-        shown.result = kSomethingUnused;
-      }
+      if (!found) line += L" -- no adapter has this MAC";
     }
     shown.Add(line + L"\n");
     kept.push_back(entry);
@@ -185,6 +186,9 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
               L" times for 30 s (" + std::to_wstring(run.waited / 1000) +
               L" s in all) waiting for an adapter that is missing\n");
   }
+  // With a run to judge, the exit code is its verdict, as status would tell it.
+  const Verdict verdict = DecideVerdict(ParseRun(SplitBlock(bytes, LocaleCodePage()), 1)).verdict;
+  shown.result = VerdictExitCode(verdict);
   shown.json["log"] = LogLinesJson(bytes);
   shown.json["netsh"] = netsh;
   shown.json["pauses"] = run.pauses;
