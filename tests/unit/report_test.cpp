@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -272,22 +273,38 @@ TEST(Report, ConsoleAndEventTextAreCutAtTheirLimitsWithALastLineThatSaysSo) {
 // What each boot, as the service manager plays it, is told as: each write to
 // COM1 by its first line, each event by its ID and type. Only a run the
 // service manager shows as this boot's is told with its own verdict (101
-// here); no case depends on a time.
+// here); no case depends on a time. On a machine of tests/data/doctor, after a
+// run that configured nothing, the report service then tells the doctor's
+// warnings and errors, one line each: never info or the last boot's (the
+// verdict tells it), never by hand or at shutdown, never in its exit code.
 TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
   const std::wstring ran = L"WCOM1 verdict: nothing to configure; E101I; ";
   const std::wstring notRun =
       L"WCOM1 verdict: not run: NuboraService did not run this boot; E105E; ";
   const std::wstring lastRun = L"\r\nthe last run in the log started at 2024-5-17, 9: 3: 0";
   const std::wstring incomplete = L"WCOM1 verdict: incomplete; E104E; ";
+  const std::wstring notConfigured =
+      L"WCOM1 verdict: not configured: the file holds no section that could be read (empty, no "
+      L"section, or unreadable); E103E; ";
+  const std::wstring apipa =
+      L"error apipa [lan]: \"lan0\" carries 169.254.7.7: a duplicate address: the static address "
+      L"was refused";
+  const std::wstring refused = apipa +
+                               L"\r\nerror duplicate-address [lan]: 192.0.2.10 is a duplicate: "
+                               L"another machine holds it, and Windows never tries it again\r\n"
+                               L"warning drift [lan]: \"lan0\" differs from the section: the next "
+                               L"boot changes it";
+  const std::wstring accessDenied =
+      L"WCOM1 cannot write to the Event Log (error 5: access denied); ";
   const std::vector<std::wstring> byHand = {L"--wait-for-service"}, service = {L"--service"},
                                   serviceWaits0 = {L"--service", L"--wait-for-service", L"0"};
   const Step autoStart = NeverStarted(scm::kAutoStart);
   const struct {
-    const char* what;
+    const char* what;  // a machine of tests/data/doctor, or what the case shows
     std::vector<std::wstring> args;
     std::vector<Step> plays;
     std::vector<unsigned long> controls;  // sent to the service once it runs
-    const wchar_t* failAt;                // "write", "event"
+    const wchar_t* failAt;                // "write", "event", "findings event"
     unsigned long error;
     std::wstring told;
     std::wstring eventHolds;  // in the last event's text
@@ -320,14 +337,28 @@ TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
       {"the service: a shutdown", service, {Running()}, {5}, L"", 0, incomplete, L"the system shuts down after 0 s", 0, L"4 3 1 "},
       {"the service: no such port", service, {StoppedWith(0)}, {}, L"write", 2, ran, L"serial console COM1: error 2: file not found", 0, L"4 1 "},
       {"the service: a port that fails", service, {StoppedWith(0)}, {}, L"write", 31, ran, L"serial console COM1: error 31", 0, L"4 1/1066:2 "},
-      {"the service: the Event Log fails", service, {StoppedWith(0)}, {}, L"event", 5,
-       ran + L"WCOM1 cannot write to the Event Log (error 5: access denied); ", L"configuration file: missing", 0, L"4 1/1066:1 "},
+      {"the service: the Event Log fails", service, {StoppedWith(0)}, {}, L"event", 5, ran + accessDenied, L"configuration file: missing", 0, L"4 1/1066:1 "},
+      {"healthy", service, {StoppedWith(0)}, {}, L"", 0, notConfigured, L"", 0, L"4 1 "},
+      {"no_post_script", service, {StoppedWith(0)}, {}, L"", 0, notConfigured, L"", 0, L"4 1 "},
+      {"drift", service, {StoppedWith(0)}, {}, L"", 0, notConfigured + L"WCOM1 warning drift [lan]: \"lan0\" differs from the section: the next boot changes it; E110W; ", L"", 0, L"4 1 "},
+      {"apipa_refused", service, {StoppedWith(0)}, {}, L"", 0, notConfigured + L"WCOM1 " + apipa + L"; E111E; ", refused, 0, L"4 1 "},
+      {"apipa_refused", service, {StoppedWith(0)}, {}, L"findings event", 5, notConfigured + L"WCOM1 " + apipa + L"; E111E; " + accessDenied, refused, 0, L"4 1 "},
+      {"apipa_refused", byHand, {StoppedWith(0)}, {}, L"", 0, notConfigured, L"", 0, L""},
+      {"apipa_refused", service, {Running()}, {5}, L"", 0, incomplete, L"", 0, L"4 3 1 "},
       // clang-format on
   };
+  // A run that configured nothing, for the doctor's machines: the doctor's
+  // last-boot finding, were it told.
+  const char configuredNothing[] =
+      "start time 2024-5-17, 9: 3: 0\r\nstarting config ip address\r\n"
+      "GetPrivateProfileSectionNames failedconfig file error , no configure information\r\n";
   const std::string log = ::testing::TempDir() + "nubora_report_boot.log";
+  const std::string data = NUBORA_TEST_DATA_DIR "/doctor/", ini = data + "ipconfig_xen_vm.ini";
   for (const auto& c : cases) {
+    const std::string machineFile = data + c.what + ".ini";
+    const bool onMachine = std::filesystem::exists(machineFile);
     std::FILE* file = std::fopen(log.c_str(), "wb");
-    std::fputs(kRun, file);
+    std::fputs(onMachine ? configuredNothing : kRun, file);
     std::fclose(file);
     FakeSystem fake;
     fake.log = log;
@@ -336,86 +367,23 @@ TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
     fake.failAt = c.failAt;
     fake.error = c.error;
     Scoped scoped(fake);
+    ReportPlatform platform = fake.Outputs();
+    MachineDescription description;
+    std::wstring error;
+    if (onMachine) {
+      ASSERT_TRUE(LoadMachineFile(Widened(machineFile.c_str()), description, error));
+      platform.ini = Widened(ini.c_str());
+    }
+    DescribedMachine machine(description);
+    if (onMachine) platform.machine = machine.View();
     std::vector<std::wstring> args = c.args;
     args.push_back(std::wstring(log.begin(), log.end()));
     std::string out, err;
-    EXPECT_EQ(ReportCommand(args, fake.Outputs(), out, err), 0) << c.what;
+    EXPECT_EQ(ReportCommand(args, platform, out, err), 0) << c.what;
     EXPECT_EQ(fake.told, c.told) << c.what;
     EXPECT_NE(fake.eventText.find(c.eventHolds), std::wstring::npos) << c.what;
     EXPECT_EQ(fake.sleeps, c.sleeps) << c.what;
     EXPECT_EQ(fake.states, c.states) << c.what;
-  }
-}
-
-// Once the run is told, the report service tells the doctor's warnings and
-// errors on the machines of tests/data/doctor, one line each: never info or
-// the last boot's (the verdict tells it), never by hand or at shutdown, never
-// in its exit code.
-TEST(Report, TheServiceTellsTheDoctorsFindingsAfterTheRun) {
-  // A run that configured nothing: the doctor's last-boot finding, were it told.
-  const char notConfigured[] =
-      "start time 2024-5-17, 9: 3: 0\r\nstarting config ip address\r\n"
-      "GetPrivateProfileSectionNames failedconfig file error , no configure information\r\n";
-  const std::wstring ran =
-      L"WCOM1 verdict: not configured: the file holds no section that could be read (empty, no "
-      L"section, or unreadable); E103E; ";
-  const std::wstring apipa =
-      L"error apipa [lan]: \"lan0\" carries 169.254.7.7: a duplicate address: the static address "
-      L"was refused";
-  const std::wstring refused = apipa +
-                               L"\r\nerror duplicate-address [lan]: 192.0.2.10 is a duplicate: "
-                               L"another machine holds it, and Windows never tries it again\r\n"
-                               L"warning drift [lan]: \"lan0\" differs from the section: the next "
-                               L"boot changes it";
-  const std::vector<std::wstring> service = {L"--service"};
-  const struct {
-    const char* machine;
-    std::vector<std::wstring> args;
-    std::vector<unsigned long> controls;
-    const wchar_t* failAt;
-    std::wstring told, eventText, states;
-  } cases[] = {
-      // clang-format off
-      {"healthy", service, {}, L"", ran, L"", L"4 1 "},
-      {"no_post_script", service, {}, L"", ran, L"", L"4 1 "},
-      {"drift", service, {}, L"", ran + L"WCOM1 warning drift [lan]: \"lan0\" differs from the section: the next boot changes it; E110W; ", L"", L"4 1 "},
-      {"apipa_refused", service, {}, L"", ran + L"WCOM1 " + apipa + L"; E111E; ", refused, L"4 1 "},
-      {"apipa_refused", service, {}, L"findings event", ran + L"WCOM1 " + apipa + L"; E111E; WCOM1 cannot write to the Event Log (error 5: access denied); ", refused, L"4 1 "},
-      {"apipa_refused", {L"--wait-for-service"}, {}, L"", ran, L"", L""},
-      {"apipa_refused", service, {5}, L"", L"WCOM1 verdict: incomplete; E104E; ", L"", L"4 3 1 "},
-      // clang-format on
-  };
-  const std::string log = ::testing::TempDir() + "nubora_report_doctor.log";
-  const std::string data = NUBORA_TEST_DATA_DIR "/doctor/";
-  for (const auto& c : cases) {
-    std::FILE* file = std::fopen(log.c_str(), "wb");
-    std::fputs(notConfigured, file);
-    std::fclose(file);
-    FakeSystem fake;
-    fake.log = log;
-    fake.plays = {c.controls.empty() ? StoppedWith(0) : Running()};
-    fake.controls = c.controls;
-    fake.failAt = c.failAt;
-    fake.error = 5;
-    Scoped scoped(fake);
-    const std::string machineFile = data + c.machine + ".ini", ini = data + "ipconfig_xen_vm.ini";
-    MachineDescription description;
-    std::wstring error;
-    ASSERT_TRUE(
-        LoadMachineFile(std::wstring(machineFile.begin(), machineFile.end()), description, error));
-    DescribedMachine machine(description);
-    ReportPlatform platform = fake.Outputs();
-    platform.machine = machine.View();
-    platform.ini.assign(ini.begin(), ini.end());
-    std::vector<std::wstring> args = c.args;
-    args.push_back(std::wstring(log.begin(), log.end()));
-    std::string out, err;
-    EXPECT_EQ(ReportCommand(args, platform, out, err), 0) << c.machine;
-    EXPECT_EQ(fake.told, c.told) << c.machine;
-    if (!c.eventText.empty()) {
-      EXPECT_EQ(fake.eventText, c.eventText) << c.machine;
-    }
-    EXPECT_EQ(fake.states, c.states) << c.machine;
   }
 }
 
