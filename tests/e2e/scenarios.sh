@@ -195,38 +195,19 @@ for verb in /install --install hello; do
     e2e_check "'$verb' exits with 0, prints and logs nothing" verb_did_nothing "$verb"
 done
 
-# A port that cannot be written (COM2: a path that does not exist) costs about
-# a second at most beyond the report itself, and is told on standard error.
-# Each is timed three times: the quickest says what it costs.
-report_took() { # MS-FILE ARGS...: the quickest of three reports
-    local file=$1 start ms best=
-    shift
-    for _ in 1 2 3; do
-        start=$(date +%s%N)
-        nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report "$@" >/dev/null 2>"$out/report.err" || return 1
-        ms=$((($(date +%s%N) - start) / 1000000))
-        [ -n "$best" ] && [ "$best" -le "$ms" ] || best=$ms
-    done
-    echo "$best" >"$file"
-}
-e2e_check "report --console none: exit code 0" report_took "$out/none.ms" --console none
-e2e_check "report --console COM2 (no such port): exit code 0" report_took "$out/com2.ms" --console COM2
+# A port that cannot be written (COM2: a path that does not exist) is told on
+# standard error, and the report still ends with 0.
+e2e_check "report --console COM2 (no such port): exit code 0" \
+    nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report --console COM2 >/dev/null 2>"$out/report.err"
 e2e_check "report --console COM2: told on standard error" grep -q 'cannot write to COM2' "$out/report.err"
-e2e_check "report --console COM2: $(cat "$out/com2.ms") ms, $(cat "$out/none.ms") ms without a console" \
-    test "$(cat "$out/com2.ms")" -le "$(($(cat "$out/none.ms") + 1500))"
 
 imports_are_system_dlls() {
     local dlls
     dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
     [ -n "$dlls" ] && ! grep -qvxE 'advapi32\.dll|iphlpapi\.dll|kernel32\.dll|msvcrt\.dll|setupapi\.dll|ws2_32\.dll' <<<"$dlls"
 }
-shipped=$e2e_root/build/win32/NuboraService.exe
-e2e_check "the shipped executable is PE32 for i386" \
-    bash -c "file '$shipped' | grep -q 'PE32 executable (console) Intel 80386'"
-for exe in "$shipped" "$NUBORA_EXE" "$NUBORA_TOOL" "$e2e_root/build/win32/nubora.exe"; do
+for exe in "$e2e_root/build/win32/NuboraService.exe" "$NUBORA_EXE" "$NUBORA_TOOL" "$e2e_root/build/win32/nubora.exe"; do
     e2e_check "${exe#"$e2e_root"/} imports only system DLLs" imports_are_system_dlls "$exe"
 done
-e2e_check "the shipped executable carries its version resource" \
-    bash -c "strings -el '$shipped' | grep -qx 'Nubora network configuration service'"
 
 e2e_summary

@@ -1,9 +1,6 @@
 // ReadConfigFile over the portable INI reader, on an arbitrary file: every
 // record it keeps must be complete and fit its fields.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -13,22 +10,6 @@
 
 namespace {
 
-struct Setup {
-  Setup() {
-    nubora::fuzz::QuietLog();
-    const char* folder = std::getenv("TMPDIR");
-    std::string name = std::string(folder != nullptr ? folder : "/tmp") + "/nubora-fuzz-XXXXXX";
-    const int fd = mkstemp(&name[0]);
-    if (fd < 0) nubora::fuzz::Fail("mkstemp", __FILE__, __LINE__);
-    close(fd);
-    nativePath = name;
-    path.assign(name.begin(), name.end());
-  }
-  ~Setup() { std::remove(nativePath.c_str()); }
-  std::string nativePath;
-  std::wstring path;  // read by the portable reader, the platform's own here
-};
-
 bool Ends(const wchar_t* field, std::size_t capacity) {
   return std::wmemchr(field, L'\0', capacity) != nullptr;
 }
@@ -36,17 +17,13 @@ bool Ends(const wchar_t* field, std::size_t capacity) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Setup setup;
-  std::FILE* file = std::fopen(setup.nativePath.c_str(), "wb");
-  FUZZ_CHECK(file != nullptr);
-  FUZZ_CHECK(std::fwrite(data, 1, size, file) == size);
-  std::fclose(file);
-
-  const std::unique_ptr<nubora::AdapterConfigList> list =
-      nubora::ReadConfigFile(setup.path.c_str());
+  nubora::fuzz::QuietLog();
+  const std::string& nativePath = nubora::fuzz::FileWith(data, size);
+  const std::wstring path(nativePath.begin(), nativePath.end());
+  const std::unique_ptr<nubora::AdapterConfigList> list = nubora::ReadConfigFile(path.c_str());
   FUZZ_CHECK(list != nullptr);
   nubora::IniDocument document;
-  FUZZ_CHECK(nubora::LoadIniFile(setup.nativePath, document));
+  FUZZ_CHECK(nubora::LoadIniFile(nativePath, document));
   FUZZ_CHECK(list->size() <= document.sections.size());
 
   for (const nubora::AdapterConfig& record : *list) {

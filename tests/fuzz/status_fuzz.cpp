@@ -2,10 +2,7 @@
 // finds are one per start line (and one for a start line cut at the end of
 // the file), the last one read back from the end is told exactly as the
 // forward pass tells it, and no verdict claims more than the log shows.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <string>
 
@@ -16,25 +13,12 @@
 
 namespace {
 
-struct Setup {
-  Setup() {
-    const char* folder = std::getenv("TMPDIR");
-    nativePath = std::string(folder != nullptr ? folder : "/tmp") + "/nubora-fuzz-log-XXXXXX";
-    const int fd = mkstemp(&nativePath[0]);
-    if (fd < 0) nubora::fuzz::Fail("mkstemp", __FILE__, __LINE__);
-    close(fd);
-  }
-  ~Setup() { std::remove(nativePath.c_str()); }
-  std::string nativePath;
-};
-
-// Lines holding a start line, at their beginning or glued after a cut line;
-// the file's last line, without its line end, may hold any beginning of one.
 std::size_t StartLines(const std::string& bytes) {
   static const std::regex start(
       "start time [0-9]+-[0-9]+-[0-9]+,[ 0-9][0-9]:[ 0-9][0-9]:[ 0-9][0-9]\r?$");
   static const std::regex cut(
-      "start time( ([0-9]+(-([0-9]+(-([0-9]+(,([ 0-9]([0-9](:([ 0-9]([0-9](:([ 0-9]([0-9])?)?)?)?)?)"
+      "start time( ([0-9]+(-([0-9]+(-([0-9]+(,([ 0-9]([0-9](:([ 0-9]([0-9](:([ "
+      "0-9]([0-9])?)?)?)?)?)"
       "?)?)?)?)?)?)?)?)?)?\r?$");
   std::size_t count = 0;
   for (std::size_t at = 0; at <= bytes.size();) {
@@ -78,16 +62,11 @@ bool Same(const nubora::RunStatus& a, const nubora::RunStatus& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Setup setup;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  std::FILE* file = std::fopen(setup.nativePath.c_str(), "wb");
-  FUZZ_CHECK(file != nullptr);
-  FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
-  std::fclose(file);
-
+  const std::string& nativePath = nubora::fuzz::FileWith(data, size);
   nubora::SharedReadFile log;
   unsigned long error = 0;
-  const std::wstring path(setup.nativePath.begin(), setup.nativePath.end());
+  const std::wstring path(nativePath.begin(), nativePath.end());
   FUZZ_CHECK(log.Open(path, error));
   for (unsigned codePage : {1252u, 936u}) {
     nubora::RunStatus last;

@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "fakes.h"
 #include "nubora/preview.h"
 #include "nubora/report.h"
 #include "nubora/status.h"
 
 namespace nubora {
 namespace {
-
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
   const auto report = [](const std::vector<std::wstring>& args, std::string& out,
@@ -54,8 +53,8 @@ TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
     std::string out, err;
     SCOPED_TRACE(c.err + c.out);
     EXPECT_EQ(c.command(c.args, out, err), c.exitCode);
-    EXPECT_EQ(FirstLine(out), c.out);
-    EXPECT_EQ(FirstLine(err), c.err);
+    EXPECT_EQ(testing::FirstLine(out), c.out);
+    EXPECT_EQ(testing::FirstLine(err), c.err);
     // A usage error is followed by the verb's help.
     EXPECT_EQ(err.find("\nusage: nubora ") != std::string::npos, c.exitCode == 2);
   }

@@ -115,16 +115,16 @@ TEST(DoctorCommandLine, RefusesWhatItCannotRead) {
     const char* message;
   } kCases[] = {
 #if !defined(_WIN32)  // Windows has a default for both: the host and its INI file
-      {{ini}, "--machine FILE is needed here"},
-      {{L"--machine", machine}, "no INI file given"},
+    {{ini}, "--machine FILE is needed here"},
+    {{L"--machine", machine}, "no INI file given"},
 #endif
-      {{ini, L"--machine", machine, L"--backup", L"x.reg"}, "--backup goes with --fix"},
-      {{ini, L"--machine", machine, L"--fix", L"everything"}, "--fix mends ghost-addresses only"},
-      {{ini, L"--machine", machine, L"--frobnicate"}, "unknown option --frobnicate"},
-      {{ini, L"--machine"}, "--machine needs a value"},
-      {{Path("nothing.ini"), L"--machine", machine}, "no file at"},
-      {{ini, L"--machine", Path("nothing.ini")}, "cannot read the machine file"},
-      {{ini, L"--machine", Path("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
+    {{ini, L"--machine", machine, L"--backup", L"x.reg"}, "--backup goes with --fix"},
+    {{ini, L"--machine", machine, L"--fix", L"everything"}, "--fix mends ghost-addresses only"},
+    {{ini, L"--machine", machine, L"--frobnicate"}, "unknown option --frobnicate"},
+    {{ini, L"--machine"}, "--machine needs a value"},
+    {{Path("nothing.ini"), L"--machine", machine}, "no file at"},
+    {{ini, L"--machine", Path("nothing.ini")}, "cannot read the machine file"},
+    {{ini, L"--machine", Path("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
   };
   for (const auto& c : kCases) {
     std::string out, err;

@@ -1,7 +1,9 @@
 #include "fakes.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "netconfig/log.h"
@@ -33,6 +35,23 @@ std::string ReadFile(const std::string& path) {
   std::string result = text.str();
   result.erase(std::remove(result.begin(), result.end(), '\r'), result.end());
   return result;
+}
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+std::string WithClockForm(const std::string& log) {
+  static const std::regex clock(
+      R"((^|\n)(start|end) time \d{4}-\d{1,2}-\d{1,2},[ \d]{2}:[ \d]{2}:[ \d]{2}(?=\r?\n|$))");
+  return std::regex_replace(log, clock, "$1$2 time <time>");
+}
+
+std::vector<std::string> ScenarioNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(NUBORA_SCENARIOS_DIR)) {
+    if (entry.is_directory()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace nubora::testing

@@ -53,4 +53,12 @@ class LogCapture {
 // A whole file without carriage returns.
 std::string ReadFile(const std::string& path);
 
+std::string FirstLine(const std::string& text);
+
+// The log's clock lines as the golden files hold them: "start time <time>".
+std::string WithClockForm(const std::string& log);
+
+// The folders of tests/scenarios, sorted.
+std::vector<std::string> ScenarioNames();
+
 }  // namespace nubora::testing

@@ -176,29 +176,6 @@ INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest, testing::ValuesIn(GoldenFiles()),
                            return name;
                          });
 
-TEST(PortableIniFilesTest, MissingFileReadsAsOneWithoutSections) {
-  const std::wstring missing = Widen(kIniDir + "missing.ini");
-  PortableIniFiles files;
-  IniDocument document;
-  EXPECT_FALSE(LoadIniFile(kIniDir + "missing.ini", document));
-  EXPECT_FALSE(files.Exists(missing.c_str()));
-
-  // As with Windows: one NUL placed, the next character left alone.
-  wchar_t names[4] = {L'x', L'x', L'x', L'x'};
-  EXPECT_EQ(files.SectionNames(names, 4, missing.c_str()), 0u);
-  EXPECT_EQ(names[0], L'\0');
-  EXPECT_EQ(names[1], L'x');
-
-  // The fallback as given, quotes included, less its trailing spaces.
-  wchar_t value[16];
-  EXPECT_EQ(files.String(L"Network", L"Address", L"\"none\"  ", value, 16, missing.c_str()), 6u);
-  EXPECT_EQ(std::wstring(value), L"\"none\"");
-  EXPECT_EQ(files.String(nullptr, nullptr, L"none", value, 16, missing.c_str()), 4u);
-  EXPECT_EQ(std::wstring(value), L"none");
-  EXPECT_EQ(files.String(L"Network", L"Address", L"x", value, 0, missing.c_str()), 0u);
-  EXPECT_EQ(value[0], L'n');
-}
-
 TEST(PortableIniFilesTest, ExistsForFilesAndFolders) {
   PortableIniFiles files;
   EXPECT_TRUE(files.Exists(Widen(kIniDir + "lookup.ini").c_str()));

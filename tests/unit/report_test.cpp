@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "fakes.h"
 #include "nubora/report_text.h"
 #include "nubora/run_text.h"
 #include "nubora/stand_ins.h"
@@ -195,8 +196,6 @@ struct Scoped {
   }
   ScopedPlatform scope;
 };
-
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 TEST(Report, EachVerdictHasItsEventAndLeadsTheStatusLines) {
   const struct {
@@ -433,11 +432,11 @@ TEST(Report, ArgumentsInstallAndUninstall) {
     Scoped scoped(fake);
     std::string out, err;
     EXPECT_EQ(ReportCommand(c.args, fake.Outputs(), out, err), c.exitCode) << err;
-    const std::string printed = FirstLine(out), complaint = FirstLine(err);
+    const std::string printed = testing::FirstLine(out), complaint = testing::FirstLine(err);
     EXPECT_EQ(fake.calls + L"|" + std::wstring(printed.begin(), printed.end()) + L"|" +
                   std::wstring(complaint.begin(), complaint.end()),
               c.calls);
-    EXPECT_EQ(fake.sleeps, c.sleeps) << FirstLine(out);
+    EXPECT_EQ(fake.sleeps, c.sleeps) << testing::FirstLine(out);
   }
 }
 

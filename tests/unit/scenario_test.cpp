@@ -6,29 +6,19 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
-#include <sstream>
 
 #include "fakes.h"
 #include "netconfig/run.h"
 #include "nubora/adapters_file.h"
 #include "nubora/stand_ins.h"
 #include "platform/probes.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
 
 namespace fs = std::filesystem;
 const fs::path kScenarios = NUBORA_SCENARIOS_DIR;
-
-std::vector<std::string> ScenarioNames() {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(kScenarios)) {
-    if (entry.is_directory()) names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::map<std::string, std::string> Settings(const fs::path& folder) {
   std::map<std::string, std::string> settings;
@@ -46,19 +36,6 @@ std::pair<std::string, unsigned long> Pair(const std::string& text) {
   return {text.substr(0, colon), std::stoul(text.substr(colon + 1))};
 }
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-// The clock lines reduced to their form, as the end-to-end player does.
-std::string Normalized(const std::string& log) {
-  static const std::regex clock(
-      R"(^(start|end) time \d{4}-\d{1,2}-\d{1,2},[ \d]{2}:[ \d]{2}:[ \d]{2}$)");
-  std::string text, line;
-  for (std::istringstream lines(log); std::getline(lines, line);) {
-    text += std::regex_replace(line, clock, "$1 time <time>") + "\n";
-  }
-  return text;
-}
-
 class Scenario : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Scenario, Plays) {
@@ -74,7 +51,7 @@ TEST_P(Scenario, Plays) {
   ListedAdapters listed(adapters);
   if (settings.count("appears_from_pass")) {
     const auto [name, pass] = Pair(settings["appears_from_pass"]);
-    listed.AppearsFromPass(Wide(name), static_cast<int>(pass));
+    listed.AppearsFromPass(Widened(name.c_str()), static_cast<int>(pass));
   }
   if (settings.count("enumeration_fails_in_pass")) {
     const auto [pass, error] = Pair(settings["enumeration_fails_in_pass"]);
@@ -102,7 +79,8 @@ TEST_P(Scenario, Plays) {
   EXPECT_EQ(RunConfiguration(), 0);
   legacyOs = savedLegacy;
 
-  EXPECT_EQ(Normalized(log.Text()), testing::ReadFile((folder / "expected.log").string()));
+  EXPECT_EQ(testing::WithClockForm(log.Text()),
+            testing::ReadFile((folder / "expected.log").string()));
   std::string netsh;
   for (const std::wstring& line : commands.lines)
     netsh += std::string(line.begin(), line.end()) + "\n";
@@ -116,7 +94,7 @@ TEST_P(Scenario, Plays) {
   EXPECT_EQ(commands.millisecondsWaited, commands.slicesWaited * 2000ul);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, Scenario, ::testing::ValuesIn(ScenarioNames()),
+INSTANTIATE_TEST_SUITE_P(Scenarios, Scenario, ::testing::ValuesIn(testing::ScenarioNames()),
                          [](const auto& info) { return info.param; });
 
 }  // namespace
