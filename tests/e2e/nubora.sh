@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The nubora tool through its command line. preview: its exit codes and
-# messages, the Windows build's run shown on a scenario's machine, and
-# --adapters host in a namespace (its run uses the stand-ins the unit
-# player holds to the scenarios, so its agreement with the real executable
-# needs no more here). status: its exit codes and messages, and the Windows
-# build telling the same as the Linux one.
+# messages, and --adapters host in a namespace (its run uses the stand-ins the
+# unit player holds to the scenarios, on Linux and under Wine alike, so its
+# agreement with the real executable needs no more here). status: its exit
+# codes and messages, and the Windows build telling the same as the Linux one.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -23,20 +22,6 @@ run_preview() { # EXPECTED-RC NAME COMMAND...: output in $out/NAME
 }
 section() { awk -v m="$2" '$0 == m {on = 1; next} /^----- / {on = 0} on' "$1"; }
 preview=("$nubora" preview)
-
-
-# The sections, records, the run and its JSON (and the status of that run's
-# log) are held by the unit tests; here nubora.exe under Wine holds its JSON
-# run to the same files.
-json_part() { python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1]))[sys.argv[2]]))' "$@"; }
-NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} "$e2e_root/scripts/wine-run.sh" \
-    "$e2e_root/build/win64/nubora.exe" preview --json "$scenario/ipconfig_xen_vm.ini" \
-    --adapters "$scenario/adapters.ini" >"$out/first-run-wine-json" || true
-json=first-run-wine-json
-json_part "$out/$json" log | sed -E 's/^(start|end) time [0-9].*$/\1 time <time>/' >"$out/$json.log"
-json_part "$out/$json" netsh >"$out/$json.netsh"
-e2e_same "$json: the log" "$scenario/expected.log" "$out/$json.log"
-e2e_same "$json: the netsh lines" "$scenario/expected.netsh" "$out/$json.netsh"
 
 run_preview 1 missing "${preview[@]}" "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
 e2e_check "missing adapter: the record says so" grep -q -- '-- no adapter has this MAC' "$out/missing"

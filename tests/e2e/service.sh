@@ -38,10 +38,7 @@ nubora_wine_stop "$ns" "$prefix"  # writes the registry out
 tool_path=$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\' | sed 's/\\/\\\\/g')
 report_keys() { tr -d '\r' <"$prefix/system.reg" | sed -n -e '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraReport\]/,/^$/p' \
     -e '/^\[System\\\\CurrentControlSet\\\\Services\\\\Event[Ll]og\\\\Application\\\\NuboraService\]/,/^$/p' | grep '^"'; }
-printf '%s\n' '"Description"="Tells each boot'"'"'s network configuration verdict on the serial console and in the Windows Event Log"' \
-    '"DisplayName"="Nubora boot report"' '"ErrorControl"=dword:00000001' "\"ImagePath\"=\"\\\"$tool_path\\\" report --service\"" \
-    '"ObjectName"="LocalSystem"' '"Start"=dword:00000002' '"Type"=dword:00000010' \
-    "\"EventMessageFile\"=str(2):\"$tool_path\"" '"TypesSupported"=dword:00000007' | sort >"$out/report_keys.expected"
+sed "s|<tool>|${tool_path//\\/\\\\}|g" "$E2E_DATA/report_registration" | sort >"$out/report_keys.expected"
 report_keys | grep -E '^"(Description|DisplayName|ImagePath|ObjectName|Start|Type|ErrorControl|EventMessageFile|TypesSupported)"' | sort >"$out/report_keys"
 e2e_same "the report service's registration and event source" "$out/report_keys.expected" "$out/report_keys"
 tr -d '\r' <"$prefix/system.reg" | sed -n '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraService\]/,/^$/p' \

@@ -76,23 +76,5 @@ TEST(ChangeDetection, RulesInOrder) {
   }
 }
 
-TEST(GetCurrentConfig, SnapshotTakesLastConvertibleMaskAndDropsAGatewayWithoutAddress) {
-  testing::LogCapture log;
-  AdapterInfo adapter;
-  const std::uint8_t physical[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  std::copy(physical, physical + 8, adapter.physical);
-  adapter.unicast = {{true, 0x0A0200C0, 8}, {true, 0x0B0200C0, 40}};  // a /40 does not convert
-  AdapterConfigList current;
-  getCurrentConfig(adapter, current);
-  ASSERT_EQ(current.size(), 1u);
-  EXPECT_EQ(*current[0].ipList, (AddressList{L"192.0.2.10", L"192.0.2.11"}));
-  EXPECT_STREQ(current[0].mask, L"255.0.0.0");
-  EXPECT_EQ(current[0].mac[5], 6);
-
-  adapter.gateways.push_back(AdapterAddress{});
-  getCurrentConfig(adapter, current);
-  EXPECT_EQ(current.size(), 1u);
-}
-
 }  // namespace
 }  // namespace nubora

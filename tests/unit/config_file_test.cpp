@@ -9,27 +9,6 @@
 namespace nubora {
 namespace {
 
-// What ReadConfigFile says of each section, as the preview shows it.
-TEST(ReadConfigFile, TellsWhatBecameOfEverySection) {
-  std::string told;
-  for (const char* scenario : {"first_run_configures", "odd_sections_dropped_or_kept"}) {
-    const std::string path =
-        NUBORA_SCENARIOS_DIR "/" + std::string(scenario) + "/ipconfig_xen_vm.ini";
-    std::vector<SectionFate> fates;
-    testing::LogCapture log;
-    ReadConfigFile(std::wstring(path.begin(), path.end()).c_str(), &fates);
-    for (const SectionFate& v : fates) {
-      const std::wstring line = L"[" + v.section + L"] " +
-                                (v.kept       ? L"kept"
-                                 : v.disabled ? L"disabled"
-                                              : L"dropped") +
-                                L": " + v.reason + L"\n";
-      told += std::string(line.begin(), line.end());
-    }
-  }
-  EXPECT_EQ(told, testing::ReadFile(NUBORA_TEST_DATA_DIR "/verdicts.txt"));
-}
-
 TEST(ParseMacAddress, GroupsSeparatorsAndBareDigits) {
   struct Case {
     const wchar_t* text;

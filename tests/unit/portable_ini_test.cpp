@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 #ifndef NUBORA_TEST_DATA_DIR
 #define NUBORA_TEST_DATA_DIR "tests/data"
 #endif
@@ -23,16 +25,6 @@ constexpr wchar_t kUntouched = 0xFFFF;  // never placed by a call
 constexpr unsigned long kGuard = 8;     // buffer characters past the size given
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-void AppendCodePoint(std::wstring& out, unsigned long cp) {
-  if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-    cp -= 0x10000;
-    out += static_cast<wchar_t>(0xD800 + (cp >> 10));
-    out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-  } else {
-    out += static_cast<wchar_t>(cp);
-  }
-}
 
 // Golden-file text to wide text: \0 \t \\ \uXXXX \UXXXXXXXX, and \- for a
 // place the call must leave as it was.
@@ -52,7 +44,7 @@ std::wstring Unescape(const std::string& text) {
       out += kUntouched;
     } else if (kind == 'u' || kind == 'U') {
       size_t digits = kind == 'u' ? 4 : 8;
-      AppendCodePoint(out, std::stoul(text.substr(i + 1, digits), nullptr, 16));
+      AppendWide(out, std::stoul(text.substr(i + 1, digits), nullptr, 16));
       i += digits;
     } else {
       out += static_cast<wchar_t>(kind);

@@ -1,5 +1,5 @@
 // nubora status on logs as the service writes them (CR LF, a real clock): what
-// it says of each case against its golden file, and a run cut at every line.
+// it says of each case against its golden file, and its usage errors.
 #include "nubora/status.h"
 
 #include <gtest/gtest.h>
@@ -144,51 +144,6 @@ TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
     EXPECT_EQ(out.empty(), c.code == 2);
   }
   std::remove(log.c_str());
-}
-
-// A run cut after every line, and in the middle of the next one, behind a
-// whole run: never a verdict before the end line, and the last whole line is
-// where the log is said to stop, numbered in the whole file.
-TEST(StatusOfCutLog, EveryCutBeforeTheEndIsIncompleteAndStopsAtItsLastWholeLine) {
-  const std::string earlier =
-      AsWritten(testing::ReadFile(NUBORA_TEST_DATA_DIR "/status/timed_out.log"));
-  const std::string block =
-      AsWritten(testing::ReadFile(NUBORA_TEST_DATA_DIR "/status/command_outcomes.log"));
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < block.size();) {
-    const std::size_t end = block.find('\n', at) + 1;
-    lines.push_back(block.substr(at, end - at));
-    at = end;
-  }
-  const std::size_t before = std::count(earlier.begin(), earlier.end(), '\n');
-  std::size_t endLine = 0;
-  while (lines[endLine].rfind("end time ", 0) != 0) ++endLine;
-
-  std::string whole = earlier;
-  for (std::size_t k = 1; k <= lines.size(); ++k) {
-    whole += lines[k - 1];
-    for (const bool half : {false, true}) {
-      if (half && k == lines.size()) continue;
-      const std::string cut = half ? lines[k].substr(0, lines[k].size() / 2) : "";
-      SharedReadFile file;
-      unsigned long error = 0;
-      const std::string path = WriteTemp("cut", whole + cut);
-      ASSERT_TRUE(file.Open(fs::path(path).wstring(), error)) << error;
-      std::remove(path.c_str());  // the open file stays readable
-      RunStatus run;
-      ASSERT_TRUE(ReadRunFromEnd(file, 1, 1252, run));
-      SCOPED_TRACE("cut after line " + std::to_string(k) + (half ? " and a half" : ""));
-      if (k <= endLine) {
-        EXPECT_EQ(run.verdict, Verdict::kIncomplete);
-        EXPECT_EQ(run.reached.number, before + k);
-        const std::string& last = lines[k - 1];
-        EXPECT_EQ(run.reached.text, std::wstring(last.begin(), last.end() - 2));
-        EXPECT_EQ(run.cutShort.number, half ? before + k + 1 : 0);
-      } else {
-        EXPECT_EQ(run.verdict, Verdict::kPartlyConfigured);
-      }
-    }
-  }
 }
 
 }  // namespace
