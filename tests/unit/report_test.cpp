@@ -421,7 +421,6 @@ TEST(Report, ArgumentsInstallAndUninstall) {
       {{L"--uninstall-service"}, L"manager", 5, 1, L"stop NuboraReport manager 1 |uninstall report service failed with errorcode=5|", 5},
       {{L"--uninstall-service", L"--console", L"COM2"}, L"", 0, 2, L"||nubora report: --uninstall-service takes no other option", 0},
       {{L"--console", L""}, L"", 0, 2, L"||nubora report: --console needs a port or none", 0},
-      {{L"a", L"b"}, L"", 0, 2, L"||nubora report: one log at a time", 0},
       {{L"--service", L"--install-service"}, L"", 0, 2, L"||nubora report: one of --service, --install-service, --uninstall-service", 0},
       // clang-format on
   };

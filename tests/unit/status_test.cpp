@@ -128,12 +128,10 @@ TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
       {{L"--run", L"junk", path}, 2, needsNumber},
       {{L"--run", L"1x", path}, 2, needsNumber},
       {{L"--run", L"0", path}, 2, needsNumber},
-      {{L"--run"}, 2, needsNumber},
       {{L"--run", L"2", path}, 2, noRun + "2\n"},
       {{L"--run", L"-9223372036854775808", path}, 2, noRun + "-9223372036854775808\n"},
       {{L"--run", L"99999999999999999999", path}, 2, noRun + "99999999999999999999\n"},
       {{L"--run", L"1", L"--all", path}, 2, "nubora status: --run and --all exclude each other\n"},
-      {{path, path}, 2, "nubora status: one log at a time\n"},
       {{L"--run", L"1", path}, 1, ""},  // partly configured: [partial] is dropped
   };
   for (const auto& c : cases) {
