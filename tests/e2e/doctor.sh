@@ -38,7 +38,6 @@ wine_in reg import 'c:\windows\planted.reg' >/dev/null 2>&1
 wine_in reg export "$ghost" 'c:\windows\planted-export.reg' >/dev/null 2>&1
 
 doctor findings --json
-e2e_check "findings: exit code 1" test "$(cat "$out/findings.rc")" -eq 1
 e2e_check "ghost-address: the planted key, its connection name and address" has_finding "$out/findings" \
     ghost-address lan "connection=Ethernet 2" "key=$ghost" address=192.0.2.10
 e2e_check "apipa: the 169.254 address on lan0" has_finding "$out/findings" apipa lan connection=lan0 address=169.254.7.7
@@ -49,7 +48,6 @@ e2e_check "findings: valid against nubora/doctor.schema.json" python3 -c \
 
 doctor fix --fix ghost-addresses --backup 'c:\windows\ghost.reg'
 e2e_check "fix: the backup is written" test -s "$windir/ghost.reg"
-e2e_check "fix: tells each change" grep -q 'set HKLM.*\\EnableDHCP to 1' "$out/fix"
 doctor after --json
 e2e_check "after the fix: no ghost-address" python3 -c \
     'import json, sys; sys.exit(any(f["id"] == "ghost-address" for f in json.load(open(sys.argv[1]))["findings"]))' \

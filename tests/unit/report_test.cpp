@@ -312,9 +312,7 @@ TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
   } cases[] = {
       // clang-format off
       {"never started, running, stopped", byHand, {autoStart, Running(), StoppedWith(0)}, {}, L"", 0, ran, L"configuration file: missing", 2, L""},
-      {"stopped with 0 at the first poll", byHand, {StoppedWith(0)}, {}, L"", 0, ran, L"configuration file: missing", 0, L""},
       {"disabled", byHand, {NeverStarted(scm::kDisabled)}, {}, L"", 0, notRun, L"NuboraService: stopped, start type disabled" + lastRun, 0, L""},
-      {"manual", byHand, {NeverStarted(scm::kDemandStart)}, {}, L"", 0, notRun, L"start type manual" + lastRun, 0, L""},
       {"not installed", byHand, {kAbsent}, {}, L"", 0, notRun, L"NuboraService: not installed" + lastRun, 0, L""},
       {"a failed start", byHand, {autoStart, StoppedWith(1053)}, {}, L"", 0,
        L"WCOM1 verdict: unknown: NuboraService stopped with exit code 1053 (no answer to the service manager in time); E104E; ", lastRun, 1, L""},
