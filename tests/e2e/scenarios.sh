@@ -95,6 +95,10 @@ for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
     folder=${folder%/}
     name=$(basename "$folder")
     [ -d "$folder" ] && [ "$(setting "$folder" e2e)" != no ] || continue
+    # Under the emulator each netsh start costs about 0.4 s: the 32-bit pass
+    # leaves out the folders of many starts (long lists, many sections), whose
+    # code is the same at either width.
+    [ "$NUBORA_ARCH" != i686 ] || [ "$(wc -l <"$folder/expected.netsh")" -le 20 ] || continue
     machine "$folder" >"$out/machine" || { cat "$out/machine"; e2e_fail "$name: the machine"; continue; }
     rm -f "$windir/ipconfig_xen_vm.ini"
     [ ! -f "$folder/ipconfig_xen_vm.ini" ] || cp "$folder/ipconfig_xen_vm.ini" "$windir/"
