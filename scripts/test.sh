@@ -64,22 +64,26 @@ warm=$(mktemp -d)
 (source tools/wine-netns.sh && nubora_prefix_init "$warm/prefix" >/dev/null 2>&1; rm -rf "$warm") &
 stage "build: the Linux tool, win64, win32" build >build.log 2>&1 || { cat build.log; summary; exit 1; }
 
-# Three lanes side by side, each showing its output when it ends: the native
+# Four lanes side by side, each showing its output when it ends: the native
 # checks (CPU-bound, no Wine); the x86-64 Wine suites; and the 32-bit ones
-# (tests/e2e/wow64.sh), whose processes mostly wait on Wine and the
-# emulator. A lane's suites run one after another; no check counts 2 s slices.
+# (tests/e2e/wow64.sh), the scenarios in one lane and the other suites in
+# another, whose processes mostly wait on Wine and the emulator. A lane's
+# suites run one after another; no check counts 2 s slices.
 hardening_log=$(mktemp)
 scripts/hardening.sh >"$hardening_log" 2>&1 &
 hardening_pid=$!
 lane32=$(mktemp -d)
-(
-    for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/doctor.sh tests/e2e/packages.sh; do
-        f=$lane32/$(basename "$suite" .sh) start=$(date +%s%N) rc=0
-        NUBORA_ARCH=i686 bash "$suite" >"$f.out" 2>&1 || rc=$?
-        echo "$rc $((($(date +%s%N) - start) / 1000000))" >"$f.done"
-    done
-) &
-lane32_pid=$!
+lane32_pids=()
+for suites in "scenarios" "service doctor packages"; do
+    (
+        for suite in $suites; do
+            f=$lane32/$suite start=$(date +%s%N) rc=0
+            NUBORA_ARCH=i686 bash "tests/e2e/$suite.sh" >"$f.out" 2>&1 || rc=$?
+            echo "$rc $((($(date +%s%N) - start) / 1000000))" >"$f.done"
+        done
+    ) &
+    lane32_pids+=($!)
+done
 
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
 for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh tests/e2e/doctor.sh; do
@@ -95,8 +99,8 @@ hardening_result() {
 }
 run "sanitizers and fuzzing (the rest of their time)" hardening_result
 
-# The 32-bit lane: its suites' output and exit codes, in their order.
-wait "$lane32_pid"
+# The 32-bit lanes: their suites' output and exit codes, in their order.
+wait "${lane32_pids[@]}"
 for suite in scenarios service doctor packages; do
     read -r rc ms <"$lane32/$suite.done" || { rc=1 ms=0; }
     run "tests/e2e/$suite.sh (32-bit build, ${ms%???} s in its lane)" sh -c 'cat "$1"; exit "$2"' - "$lane32/$suite.out" "$rc"
