@@ -64,29 +64,37 @@ warm=$(mktemp -d)
 (source tools/wine-netns.sh && nubora_prefix_init "$warm/prefix" >/dev/null 2>&1; rm -rf "$warm") &
 stage "build: the Linux tool, win64, win32" build >build.log 2>&1 || { cat build.log; summary; exit 1; }
 
-# Four lanes side by side, each showing its output when it ends: the native
-# checks (CPU-bound, no Wine); the x86-64 Wine suites; and the 32-bit ones
-# (tests/e2e/wow64.sh), the scenarios in one lane and the other suites in
-# another, whose processes mostly wait on Wine and the emulator. A lane's
-# suites run one after another; no check counts 2 s slices.
+# Lanes side by side once the build has ended, each showing its output when
+# it ends: the native checks (CPU-bound, no Wine); the x86-64 unit tests,
+# scenarios and nubora.sh (which shares the unit tests' prefix) here; the
+# other Wine suites of both widths in one lane; and the 32-bit scenarios
+# (tests/e2e/wow64.sh) in two halves, whose processes mostly wait on Wine and
+# the emulator. A lane's suites run one after another; no check counts 2 s
+# slices.
 hardening_log=$(mktemp)
 scripts/hardening.sh >"$hardening_log" 2>&1 &
 hardening_pid=$!
-lane32=$(mktemp -d)
-lane32_pids=()
-for suites in "scenarios" "service doctor packages"; do
+lanes=$(mktemp -d)
+lane_pids=()
+lane() { # ARCH:SUITE[:SCENARIOS]...: in turn, in the background
     (
-        for suite in $suites; do
-            f=$lane32/$suite start=$(date +%s%N) rc=0
-            NUBORA_ARCH=i686 bash "tests/e2e/$suite.sh" >"$f.out" 2>&1 || rc=$?
+        for spec in "$@"; do
+            IFS=: read -r arch suite scenarios <<<"$spec"
+            f=$lanes/$(tr -c 'a-z0-9\n' _ <<<"$spec") start=$(date +%s%N) rc=0
+            NUBORA_ARCH=$arch NUBORA_SCENARIOS=$scenarios bash "tests/e2e/$suite.sh" >"$f.out" 2>&1 || rc=$?
             echo "$rc $((($(date +%s%N) - start) / 1000000))" >"$f.done"
         done
     ) &
-    lane32_pids+=($!)
-done
+    lane_pids+=($!)
+}
+others=(x86_64:service x86_64:doctor i686:service i686:doctor i686:packages)
+halves=("i686:scenarios:[a-h]*" "i686:scenarios:[i-z]*")
+lane "${others[@]}"
+lane "${halves[0]}"
+lane "${halves[1]}"
 
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
-for suite in tests/e2e/scenarios.sh tests/e2e/service.sh tests/e2e/nubora.sh tests/e2e/doctor.sh; do
+for suite in tests/e2e/scenarios.sh tests/e2e/nubora.sh; do
     run "$suite" bash "$suite"
 done
 
@@ -99,13 +107,16 @@ hardening_result() {
 }
 run "sanitizers and fuzzing (the rest of their time)" hardening_result
 
-# The 32-bit lanes: their suites' output and exit codes, in their order.
-wait "${lane32_pids[@]}"
-for suite in scenarios service doctor packages; do
-    read -r rc ms <"$lane32/$suite.done" || { rc=1 ms=0; }
-    run "tests/e2e/$suite.sh (32-bit build, ${ms%???} s in its lane)" sh -c 'cat "$1"; exit "$2"' - "$lane32/$suite.out" "$rc"
+# The other lanes: their suites' output and exit codes, in their order.
+wait "${lane_pids[@]}"
+for spec in "${others[@]}" "${halves[@]}"; do
+    IFS=: read -r arch suite scenarios <<<"$spec"
+    f=$lanes/$(tr -c 'a-z0-9\n' _ <<<"$spec")
+    read -r rc ms <"$f.done" || { rc=1 ms=0; }
+    run "tests/e2e/$suite.sh ($arch${scenarios:+ $scenarios}, ${ms%???} s in its lane)" \
+        sh -c 'cat "$1"; exit "$2"' - "$f.out" "$rc"
 done
-rm -rf "$lane32"
+rm -rf "$lanes"
 
 summary
 [ ${#not_run[@]} -eq 0 ] || printf 'not run: %s\n' "${not_run[@]}"
