@@ -65,11 +65,10 @@ warm=$(mktemp -d)
 stage "build: the Linux tool, win64, win32" build >build.log 2>&1 || { cat build.log; summary; exit 1; }
 
 # Lanes side by side once the build has ended, each showing its output when
-# it ends: the native checks (CPU-bound, no Wine); the x86-64 unit tests,
-# scenarios and nubora.sh (which shares the unit tests' prefix) here; the
-# other Wine suites of both widths in one lane; and the 32-bit scenarios
-# (tests/e2e/wow64.sh) in two halves, whose processes mostly wait on Wine and
-# the emulator. A lane's suites run one after another; no check counts 2 s
+# it ends: the native checks (no Wine); the x86-64 unit tests, scenarios and
+# nubora.sh (which shares the unit tests' prefix) here; the other Wine suites
+# of both widths, the 32-bit ones through the emulator (tests/e2e/wow64.sh),
+# in two lanes. A lane's suites run one after another; no check counts 2 s
 # slices.
 hardening_log=$(mktemp)
 scripts/hardening.sh >"$hardening_log" 2>&1 &
@@ -87,11 +86,10 @@ lane() { # ARCH:SUITE[:SCENARIOS]...: in turn, in the background
     ) &
     lane_pids+=($!)
 }
-others=(x86_64:service x86_64:doctor i686:service i686:doctor i686:packages)
-halves=("i686:scenarios:[a-h]*" "i686:scenarios:[i-z]*")
+others=(x86_64:service i686:service i686:packages)
+others32=(i686:scenarios x86_64:doctor i686:doctor)
 lane "${others[@]}"
-lane "${halves[0]}"
-lane "${halves[1]}"
+lane "${others32[@]}"
 
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
 for suite in tests/e2e/scenarios.sh tests/e2e/nubora.sh; do
@@ -109,7 +107,7 @@ run "sanitizers and fuzzing (the rest of their time)" hardening_result
 
 # The other lanes: their suites' output and exit codes, in their order.
 wait "${lane_pids[@]}"
-for spec in "${others[@]}" "${halves[@]}"; do
+for spec in "${others[@]}" "${others32[@]}"; do
     IFS=: read -r arch suite scenarios <<<"$spec"
     f=$lanes/$(tr -c 'a-z0-9\n' _ <<<"$spec")
     read -r rc ms <"$f.done" || { rc=1 ms=0; }
