@@ -28,13 +28,11 @@ told=()  # NAME|VERDICT of each log saved for nubora.exe report
 setting() { sed -n "s/^$2=//p" "$1/settings" 2>/dev/null | head -n 1; }
 # The 32-bit pass plays the folders whose runs reach what differs by width:
 # netsh in syswow64, the post script in the 64-bit cmd.exe with redirection
-# off, a hung or missing netsh, a command line at the 260-character bound,
-# adapters read from the 32-bit structures, an INI file read by the 32-bit
-# profile calls. The others are the same code at either width, and every run
-# under the emulator costs seconds.
-wow64_folders=(first_run_configures converged_changes_nothing one_address_short_reapplies_both_parts
-    mac_matched_on_all_six_bytes hung_netsh_times_out netsh_missing_fails_to_start post_script_missing
-    command_lines_of_259_and_260_characters utf16_file)
+# off, a hung or missing netsh, adapters read from the 32-bit structures. The
+# others are the same code at either width, and every run under the emulator
+# costs seconds.
+wow64_folders=(first_run_configures converged_changes_nothing mac_matched_on_all_six_bytes
+    hung_netsh_times_out netsh_missing_fails_to_start post_script_missing)
 
 # machine FOLDER: a fresh namespace holding FOLDER's adapters, in file order so
 # that Wine's adapter ids are the ones adapters.ini gives; refuses what Wine
