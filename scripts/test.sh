@@ -75,21 +75,21 @@ scripts/hardening.sh >"$hardening_log" 2>&1 &
 hardening_pid=$!
 lanes=$(mktemp -d)
 lane_pids=()
-lane() { # ARCH:SUITE[:SCENARIOS]...: in turn, in the background
+job_file() { echo "$lanes/${1/:/_}"; } # ARCH:SUITE: where its output and result go
+lane() { # ARCH:SUITE...: in turn, in the background
     (
-        for spec in "$@"; do
-            IFS=: read -r arch suite scenarios <<<"$spec"
-            f=$lanes/$(tr -c 'a-z0-9\n' _ <<<"$spec") start=$(date +%s%N) rc=0
-            NUBORA_ARCH=$arch NUBORA_SCENARIOS=$scenarios bash "tests/e2e/$suite.sh" >"$f.out" 2>&1 || rc=$?
+        for job in "$@"; do
+            f=$(job_file "$job") start=$(date +%s%N) rc=0
+            NUBORA_ARCH=${job%%:*} bash "tests/e2e/${job#*:}.sh" >"$f.out" 2>&1 || rc=$?
             echo "$rc $((($(date +%s%N) - start) / 1000000))" >"$f.done"
         done
     ) &
     lane_pids+=($!)
 }
-others=(x86_64:service i686:service i686:packages)
-others32=(i686:scenarios x86_64:doctor i686:doctor)
-lane "${others[@]}"
-lane "${others32[@]}"
+wine_lane1=(x86_64:service i686:service i686:packages)
+wine_lane2=(i686:scenarios x86_64:doctor i686:doctor)
+lane "${wine_lane1[@]}"
+lane "${wine_lane2[@]}"
 
 run "unit tests (Windows x86-64 under Wine)" ctest --preset win64
 for suite in tests/e2e/scenarios.sh tests/e2e/nubora.sh; do
@@ -107,11 +107,10 @@ run "sanitizers and fuzzing (the rest of their time)" hardening_result
 
 # The other lanes: their suites' output and exit codes, in their order.
 wait "${lane_pids[@]}"
-for spec in "${others[@]}" "${others32[@]}"; do
-    IFS=: read -r arch suite scenarios <<<"$spec"
-    f=$lanes/$(tr -c 'a-z0-9\n' _ <<<"$spec")
+for job in "${wine_lane1[@]}" "${wine_lane2[@]}"; do
+    f=$(job_file "$job")
     read -r rc ms <"$f.done" || { rc=1 ms=0; }
-    run "tests/e2e/$suite.sh ($arch${scenarios:+ $scenarios}, ${ms%???} s in its lane)" \
+    run "tests/e2e/${job#*:}.sh (${job%%:*}, ${ms%???} s in its lane)" \
         sh -c 'cat "$1"; exit "$2"' - "$f.out" "$rc"
 done
 rm -rf "$lanes"
