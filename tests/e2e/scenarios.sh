@@ -36,8 +36,17 @@ wow64_folders=(first_run_configures converged_changes_nothing mac_matched_on_all
 
 # machine FOLDER: a fresh namespace holding FOLDER's adapters, in file order so
 # that Wine's adapter ids are the ones adapters.ini gives; refuses what Wine
-# cannot show (DNS lists that differ or are empty, a second gateway).
+# cannot show (DNS lists that differ or are empty, a second gateway). The
+# machine in place (its namespace and Wine server) is kept when it holds the
+# same adapters and its last run left no process behind: Wine's adapter list
+# keeps every interface it has seen by index, so adapters are never swapped
+# under a running server.
+machine_adapters=""
 machine() {
+    local adapters
+    adapters=$(cat "$1/adapters.ini" 2>/dev/null; echo .)
+    [ "$adapters" != "$machine_adapters" ] || return 0
+    machine_adapters=$adapters
     # Every process of the last machine ends first: a netsh that outlived its
     # run must not write into the next run's standard error.
     nubora_wine_stop "$ns" "$prefix"
@@ -98,12 +107,16 @@ post_script() { printf '@echo off\r\necho %%PROCESSOR_ARCHITECTURE%%>> c:\\windo
 netsh_away() { for d in system32 syswow64; do [ ! -f "$windir/$d/netsh.exe" ] || mv "$windir/$d/netsh.exe" "$windir/$d/netsh.away"; done; }
 netsh_back() { for d in system32 syswow64; do [ ! -f "$windir/$d/netsh.away" ] || mv "$windir/$d/netsh.away" "$windir/$d/netsh.exe"; done; }
 
-for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
-    folder=${folder%/}
+# Folders that share their adapters one after another, so that they share a
+# machine.
+mapfile -t folders < <(for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
+    printf '%s %s\n' "$(cat "$folder/adapters.ini" 2>/dev/null | md5sum | cut -c 1-32)" "${folder%/}"
+done | sort | cut -d ' ' -f 2-)
+for folder in "${folders[@]}"; do
     name=$(basename "$folder")
     [ -d "$folder" ] && [ "$(setting "$folder" e2e)" != no ] || continue
     [ "$NUBORA_ARCH" != i686 ] || [[ " ${wow64_folders[*]} " == *" $name "* ]] || continue
-    machine "$folder" >"$out/machine" || { cat "$out/machine"; e2e_fail "$name: the machine"; continue; }
+    machine "$folder" >"$out/machine" || { machine_adapters=""; cat "$out/machine"; e2e_fail "$name: the machine"; continue; }
     rm -f "$windir/ipconfig_xen_vm.ini"
     [ ! -f "$folder/ipconfig_xen_vm.ini" ] || cp "$folder/ipconfig_xen_vm.ini" "$windir/"
     post_script
@@ -126,6 +139,7 @@ for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
         # By the run's own clock lines: Wine's start-up is not the run's wait.
         elapsed=$(($(logged_time end) - $(logged_time start)))
         e2e_check "$name: waited about 30 s ($elapsed s)" test "$elapsed" -ge 29 -a "$elapsed" -le 50
+        machine_adapters=""  # its netsh still runs
     fi
 done
 

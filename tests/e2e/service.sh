@@ -61,7 +61,8 @@ e2e_check "and tells the boot run's verdict" e2e_told \
 : >"$windir/ipconfig_service.log"
 wine_out net start NuboraService >/dev/null || true
 e2e_check "a started service ends STOPPED by itself" wait_state STOPPED 30
-e2e_normalize_log "$windir/ipconfig_service.log" >"$out/start.log"
+# How many 2 s slices a command outlasts depends on how fast Wine starts it.
+e2e_normalize_log "$windir/ipconfig_service.log" | grep -v '^wait .*count=' >"$out/start.log"
 e2e_same "a start performs one run" "$E2E_DATA/service_run.log" "$out/start.log"
 
 : >"$windir/ipconfig_service.log"
