@@ -51,28 +51,39 @@ run() { # NAME COMMAND...: exit status 77 means the suite could not run
 }
 
 stage "install what is missing" scripts/install-deps.sh || { summary; exit 1; }
-# Natively only the tool: the unit tests run natively with the sanitizers.
+# The native checks (no Wine) need nothing the other stages build: they start
+# now, at the lowest priority, on the CPU the others leave idle.
+hardening_log=$(mktemp)
+nice -n 19 scripts/hardening.sh >"$hardening_log" 2>&1 &
+hardening_pid=$!
+# The three configurations side by side (natively only the tool: the unit
+# tests run natively with the sanitizers), each line of the log named by its
+# own.
 build() {
-    local preset
-    cmake --preset linux >/dev/null && cmake --build --preset linux --target nubora || return 1
-    for preset in win64 win32; do
-        cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" || return 1
+    local preset rc=0 pids=()
+    for preset in linux win64 win32; do
+        { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" \
+            $([ "$preset" != linux ] || echo --target nubora); } 2>&1 | sed "s/^/$preset: /" &
+        pids+=($!)
     done
+    for pid in "${pids[@]}"; do wait "$pid" || rc=1; done
+    return "$rc"
 }
-# The pristine Wine prefix (build/cache) boots beside the build, once.
+# Beside the build, once: the pristine Wine prefixes (build/cache) booted and
+# the 32-bit Wine fetched (tests/e2e/wow64.sh; a suite that finds no emulator
+# says so itself).
 warm=$(mktemp -d)
-(source tools/wine-netns.sh && nubora_prefix_init "$warm/prefix" >/dev/null 2>&1; rm -rf "$warm") &
+(source tools/wine-netns.sh && source tests/e2e/wow64.sh && nubora_prefix_init "$warm/prefix" &&
+    nubora_wow64_fetch && nubora_wow64_exec env NUBORA_ARCH=i686 bash -c \
+    'source tools/wine-netns.sh && nubora_prefix_init "$1"' - "$warm/prefix-wow64"
+    rm -rf "$warm") >/dev/null 2>&1 &
 stage "build: the Linux tool, win64, win32" build >build.log 2>&1 || { cat build.log; summary; exit 1; }
 
 # Lanes side by side once the build has ended, each showing its output when
-# it ends: the native checks (no Wine); the x86-64 unit tests, scenarios and
-# nubora.sh (which shares the unit tests' prefix) here; the other Wine suites
-# of both widths, the 32-bit ones through the emulator (tests/e2e/wow64.sh),
-# in two lanes. A lane's suites run one after another; no check counts 2 s
-# slices.
-hardening_log=$(mktemp)
-scripts/hardening.sh >"$hardening_log" 2>&1 &
-hardening_pid=$!
+# it ends: the x86-64 unit tests, scenarios and nubora.sh (which shares the
+# unit tests' prefix) here; the other Wine suites of both widths, the 32-bit
+# ones through the emulator (tests/e2e/wow64.sh), in two lanes. A lane's
+# suites run one after another; no check counts 2 s slices.
 lanes=$(mktemp -d)
 lane_pids=()
 job_file() { echo "$lanes/${1/:/_}"; } # ARCH:SUITE: where its output and result go
