@@ -22,7 +22,7 @@ using Json = nlohmann::ordered_json;
 
 constexpr int kUsage = 2;
 
-const wchar_t kHelp[] =
+const wchar_t kDoctorHelp[] =
     L"usage: nubora doctor [INI] [--machine FILE|host] [--json]\n"
     L"                     [--fix ghost-addresses [--backup FILE]]\n"
     L"  What stands now between this machine and the network INI asks for: one\n"
@@ -45,7 +45,7 @@ struct Options {
 };
 
 int Usage(const std::wstring& message, std::string& err) {
-  err += ToMultibyte(L"nubora doctor: " + message + L"\n" + kHelp);
+  err += ToMultibyte(L"nubora doctor: " + message + L"\n" + kDoctorHelp);
   return kUsage;
 }
 
@@ -105,7 +105,7 @@ Json FindingJson(const Finding& finding) {
 int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
   for (const std::wstring& arg : args) {
     if (arg == L"--help" || arg == L"-h") {
-      out = ToMultibyte(kHelp);
+      out = ToMultibyte(kDoctorHelp);
       return 0;
     }
   }

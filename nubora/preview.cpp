@@ -31,7 +31,7 @@ constexpr int kSomethingUnused = 1;
 
 using Json = nlohmann::ordered_json;
 
-const wchar_t kHelp[] =
+const wchar_t kPreviewHelp[] =
     L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
     L"  Shows which sections of FILE.ini become records and why the others do not;\n"
     L"  with --adapters, also the log a run would write and its netsh command lines;\n"
@@ -255,7 +255,7 @@ PredictedRun PredictRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini,
 }
 
 int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
-  Arguments args(L"preview", kHelp, list);
+  Arguments args(L"preview", kPreviewHelp, list);
   std::wstring file, adaptersArg;
   bool withAdapters = false, json = false;
   while (args.Next()) {

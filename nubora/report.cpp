@@ -18,7 +18,7 @@
 namespace nubora {
 namespace {
 
-const wchar_t kHelp[] =
+const wchar_t kReportHelp[] =
     L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
     L"                     [--wait-for-service [SECONDS]] [--codepage N]\n"
     L"       nubora report --install-service | --uninstall-service\n"
@@ -159,7 +159,7 @@ ReportPlatform NativeReportPlatform() {
 
 int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& platform,
                   std::string& out, std::string& err) {
-  Arguments args(L"report", kHelp, list);
+  Arguments args(L"report", kReportHelp, list);
   Mode mode = Mode::kReport;
   ReportOptions options;
   ParseOptions(args, mode, options);

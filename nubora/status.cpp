@@ -18,7 +18,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const wchar_t kHelp[] =
+const wchar_t kStatusHelp[] =
     L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
     L"  What the service's log says about its last run: the configuration file's\n"
     L"  sections, each record's adapter and commands, the post script, a verdict.\n"
@@ -207,7 +207,7 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
 }  // namespace
 
 int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
-  Arguments args(L"status", kHelp, list);
+  Arguments args(L"status", kStatusHelp, list);
   Options options;
   ParseOptions(args, options);
   int exitCode = 0;
