@@ -61,19 +61,23 @@ e2e_check "reg import of the backup restores the key as it was" \
 # report service tells the findings as event 111 (0x6f), the ghost's line
 # first. It is started by hand once the boot's first process (whose debug
 # output the services inherit) has run: Wine lists no adapter at server start.
-wine_in "$NUBORA_TOOL" report --install-service --console none >/dev/null
-wine_in reg add 'HKLM\System\CurrentControlSet\Services\NuboraReport' /v Start /t REG_DWORD /d 3 /f >/dev/null
-nubora_wine_stop "$ns" "$prefix"
-ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p
-printf '%s\n' "$ns" >"$prefix/.nubora_netns"
-NUBORA_WINEDEBUG=fixme+advapi,+eventlog wine_in cmd /c exit 2>"$out/boot.err"
-wine_in net start NuboraReport >/dev/null 2>&1 || true
-event111='fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x0001,0x0000,0x0000006f,'
-for ((i = 0; i < 60; i++)); do grep -q "$event111" "$out/boot.err" && break; sleep 0.5; done
-e2e_check "a boot with the ghost: the report service tells event 111, Error" grep -q "$event111" "$out/boot.err"
-e2e_check "with the ghost's line first" \
-    grep -q 'eventlog:ReportEventW L"error ghost-address \[lan\]: 192.0.2.10 ' "$out/boot.err"
-wine_in "$NUBORA_TOOL" report --uninstall-service >/dev/null
+# The 32-bit pass leaves it out: the findings it reads are checked above, and
+# its report service's run at a boot by service.sh.
+if [ "$NUBORA_ARCH" != i686 ]; then
+    wine_in "$NUBORA_TOOL" report --install-service --console none >/dev/null
+    wine_in reg add 'HKLM\System\CurrentControlSet\Services\NuboraReport' /v Start /t REG_DWORD /d 3 /f >/dev/null
+    nubora_wine_stop "$ns" "$prefix"
+    ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p
+    printf '%s\n' "$ns" >"$prefix/.nubora_netns"
+    NUBORA_WINEDEBUG=fixme+advapi,+eventlog wine_in cmd /c exit 2>"$out/boot.err"
+    wine_in net start NuboraReport >/dev/null 2>&1 || true
+    event111='fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x0001,0x0000,0x0000006f,'
+    for ((i = 0; i < 60; i++)); do grep -q "$event111" "$out/boot.err" && break; sleep 0.5; done
+    e2e_check "a boot with the ghost: the report service tells event 111, Error" grep -q "$event111" "$out/boot.err"
+    e2e_check "with the ghost's line first" \
+        grep -q 'eventlog:ReportEventW L"error ghost-address \[lan\]: 192.0.2.10 ' "$out/boot.err"
+    wine_in "$NUBORA_TOOL" report --uninstall-service >/dev/null
+fi
 
 # Healthy: the mend again, the adapters as the INI file asks, the service
 # installed (a boot runs it) and run, and a post script.

@@ -15,32 +15,24 @@ out=$(mktemp -d /tmp/nbpv.XXXXXX)
 nubora_cleanup_trap
 trap 'rm -rf "$out"; nubora_cleanup' EXIT
 
-run_preview() { # EXPECTED-RC NAME COMMAND...: output in $out/NAME
+run_tool() { # EXPECTED-RC NAME COMMAND...: output in $out/NAME
     local expected=$1 name=$2 rc=0
     shift 2
     "$@" >"$out/$name" 2>"$out/$name.err" || rc=$?
     e2e_check "$name: exit code $expected" test "$rc" -eq "$expected"
 }
 section() { awk -v m="$2" '$0 == m {on = 1; next} /^----- / {on = 0} on' "$1"; }
-preview=("$nubora" preview)
 
-run_preview 1 missing "${preview[@]}" "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
+run_tool 1 missing "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
 e2e_check "missing adapter: the record says so" grep -q -- '-- no adapter has this MAC' "$out/missing"
 
-run_status() { # EXPECTED-RC NAME ARGS...: output in $out/NAME
-    local expected=$1 name=$2
-    shift 2
-    run_preview "$expected" "status $name" "$nubora" status "$@"
-    mv "$out/status $name" "$out/$name"
-    mv "$out/status $name.err" "$out/$name.err"
-}
 as_written() { # LF-FILE OUT: CR LF lines and a clock, as the service writes them
     sed -E 's/^(start|end) time <time>$/\1 time 2024-5-17, 9: 3: 0/; s/$/\r/' "$1" >"$2"
 }
 section "$out/missing" "----- log" | sed 's/$/\r/' >"$out/missing.crlf"
-run_status 1 json --json "$out/missing.crlf"
-run_status 2 unreadable "$data/status/does_not_exist.log"
-e2e_check "a missing log: its error told in words" grep -q '(error 2: file not found)' "$out/unreadable.err"
+run_tool 1 status-json "$nubora" status --json "$out/missing.crlf"
+run_tool 2 status-unreadable "$nubora" status "$data/status/does_not_exist.log"
+e2e_check "a missing log: its error told in words" grep -q '(error 2: file not found)' "$out/status-unreadable.err"
 # Every JSON document it gives of the test logs holds to the schema it ships.
 for log in "$data"/status/*.log "$e2e_root"/tests/scenarios/*/expected.log; do
     as_written "$log" "$out/schema.crlf"
@@ -50,7 +42,7 @@ for log in "$data"/status/*.log "$e2e_root"/tests/scenarios/*/expected.log; do
     done
 done
 e2e_check "status --json: every document valid against nubora/status.schema.json" /usr/bin/python3 - \
-    "$e2e_root/nubora/status.schema.json" "$out"/*.json "$out/json" "$data"/status/*.status <<'EOF'
+    "$e2e_root/nubora/status.schema.json" "$out"/*.json "$out/status-json" "$data"/status/*.status <<'EOF'
 import json, sys, jsonschema
 schema = json.load(open(sys.argv[1]))
 jsonschema.Draft7Validator.check_schema(schema)
@@ -95,7 +87,7 @@ nubora_netns_create "$ns"
 nubora_netns_add_adapter "$ns" Ethernet 00:00:5e:00:53:10 192.0.2.5/24
 nubora_netns_set_gateway "$ns" 192.0.2.1 Ethernet
 nubora_netns_set_dns "$ns" 198.51.100.2
-run_preview 0 host-adapters ip netns exec "$ns" "${preview[@]}" "$E2E_DATA/worked_example.ini" --adapters host
+run_tool 0 host-adapters ip netns exec "$ns" "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters host
 e2e_check "host adapters: the snapshot is this namespace's" \
     grep -qx 'current config gateway=192.0.2.1' "$out/host-adapters"
 

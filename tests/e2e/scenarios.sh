@@ -41,12 +41,10 @@ wow64_folders=(first_run_configures converged_changes_nothing mac_matched_on_all
 # same adapters and its last run left no process behind: Wine's adapter list
 # keeps every interface it has seen by index, so adapters are never swapped
 # under a running server.
-machine_adapters=""
 machine() {
     local adapters
     adapters=$(cat "$1/adapters.ini" 2>/dev/null; echo .)
-    [ "$adapters" != "$machine_adapters" ] || return 0
-    machine_adapters=$adapters
+    [ "$adapters" != "${machine_adapters:-}" ] && machine_adapters=$adapters || return 0
     # Every process of the last machine ends first: a netsh that outlived its
     # run must not write into the next run's standard error.
     nubora_wine_stop "$ns" "$prefix"
@@ -109,11 +107,9 @@ netsh_back() { for d in system32 syswow64; do [ ! -f "$windir/$d/netsh.away" ] |
 
 # Folders that share their adapters one after another, so that they share a
 # machine.
-mapfile -t folders < <(for folder in "$scenarios"/${NUBORA_SCENARIOS:-*}/; do
-    printf '%s %s\n' "$(cat "$folder/adapters.ini" 2>/dev/null | md5sum | cut -c 1-32)" "${folder%/}"
-done | sort | cut -d ' ' -f 2-)
-for folder in "${folders[@]}"; do
-    name=$(basename "$folder")
+for name in $(cd "$scenarios" && for f in ${NUBORA_SCENARIOS:-*}/; do
+    echo "$(cat "$f/adapters.ini" 2>/dev/null | md5sum | cut -c 1-32) ${f%/}"; done | sort | cut -d ' ' -f 2-); do
+    folder=$scenarios/$name
     [ -d "$folder" ] && [ "$(setting "$folder" e2e)" != no ] || continue
     [ "$NUBORA_ARCH" != i686 ] || [[ " ${wow64_folders[*]} " == *" $name "* ]] || continue
     machine "$folder" >"$out/machine" || { machine_adapters=""; cat "$out/machine"; e2e_fail "$name: the machine"; continue; }
