@@ -9,6 +9,8 @@
 # fails).
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# As many compilers as cores: more only make each slower here.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 passed=0
 failed=0
@@ -56,18 +58,13 @@ stage "install what is missing" scripts/install-deps.sh || { summary; exit 1; }
 hardening_log=$(mktemp)
 nice -n 19 scripts/hardening.sh >"$hardening_log" 2>&1 &
 hardening_pid=$!
-# The three configurations side by side (natively only the tool: the unit
-# tests run natively with the sanitizers), each line of the log named by its
-# own.
+# Natively only the tool: the unit tests run natively with the sanitizers.
 build() {
-    local preset rc=0 pids=()
+    local preset
     for preset in linux win64 win32; do
-        { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" \
-            $([ "$preset" != linux ] || echo --target nubora); } 2>&1 | sed "s/^/$preset: /" &
-        pids+=($!)
+        cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" \
+            $([ "$preset" != linux ] || echo --target nubora) || return 1
     done
-    for pid in "${pids[@]}"; do wait "$pid" || rc=1; done
-    return "$rc"
 }
 # Beside the build, once: the pristine Wine prefixes (build/cache) booted and
 # the 32-bit Wine fetched (tests/e2e/wow64.sh; a suite that finds no emulator
