@@ -65,6 +65,14 @@ e2e_normalize_log() {
         -e 's/^end time [0-9]{4}-[0-9]{1,2}-[0-9]{1,2},[ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}$/end time <time>/'
 }
 
+# A log without the lines that count a command's 2 s slices: how many slices a
+# command outlasts depends on how fast Wine starts it (the unit player holds them).
+e2e_without_slices() { grep -v '^wait .*count=' "$@" || true; }
+
+# e2e_wait_for PATTERN FILE SECONDS: until FILE holds PATTERN (grep), at most
+# SECONDS; starts no Wine program.
+e2e_wait_for() { local i; for ((i = 0; i < $3 * 2; i++)); do grep -q -- "$1" "$2" && return 0; sleep 0.5; done; return 1; }
+
 # e2e_same NAME EXPECTED-FILE ACTUAL-FILE
 e2e_same() {
     if diff -u --label "expected $1" --label "actual $1" "$2" "$3"; then

@@ -61,8 +61,7 @@ e2e_check "and tells the boot run's verdict" e2e_told \
 : >"$windir/ipconfig_service.log"
 wine_out net start NuboraService >/dev/null || true
 e2e_check "a started service ends STOPPED by itself" wait_state STOPPED 30
-# How many 2 s slices a command outlasts depends on how fast Wine starts it.
-e2e_normalize_log "$windir/ipconfig_service.log" | grep -v '^wait .*count=' >"$out/start.log"
+e2e_normalize_log "$windir/ipconfig_service.log" | e2e_without_slices >"$out/start.log"
 e2e_same "a start performs one run" "$E2E_DATA/service_run.log" "$out/start.log"
 
 : >"$windir/ipconfig_service.log"
@@ -85,11 +84,11 @@ wine_out sc stop NuboraReport >/dev/null || true
 # within 15 s and would tell the run's verdict.
 e2e_check "a stopped report service ends its wait" wait_state STOPPED 15 NuboraReport
 e2e_check "and tells nothing" test ! -s "$out/console"
-# The run's end line comes before the stop, and waiting for it starts no program.
-for ((i = 0; i < 60; i++)); do ! grep -q '^end time' "$windir/ipconfig_service.log" || break; sleep 1; done
+# The run's end line comes before the stop.
+e2e_wait_for '^end time' "$windir/ipconfig_service.log" 60 || true
 e2e_check "then STOPPED once the run is over" wait_state STOPPED 30
 rm -f "$windir/netsh_sleep_ms.txt"
-e2e_normalize_log "$windir/ipconfig_service.log" | grep -v '^wait .*count=' >"$out/stop.log"
+e2e_normalize_log "$windir/ipconfig_service.log" | e2e_without_slices >"$out/stop.log"
 e2e_same "a stop during the run is logged and the run completes" \
     "$E2E_DATA/service_run_stopped.log" "$out/stop.log"
 
