@@ -84,51 +84,10 @@ constexpr wchar_t kInstallFailedFormat[] = L"installservice failed with errorcod
 constexpr wchar_t kUninstalledLine[] = L"uninstallservice successfully";
 constexpr wchar_t kUninstallFailedFormat[] = L"uninstallservice failed with errorcode=%d";
 
-// The text a format writes before its first value. (Inline here and below:
-// only the tool reads lines back, and the service carries none of it.)
-inline std::wstring TextBefore(const wchar_t* format) {
-  const wchar_t* value = std::wcschr(format, L'%');
-  return value == nullptr ? format : std::wstring(format, value);
-}
-
 // The clock after "start time " and "end time ": 2016-3-5, 9:14: 7.
 std::wstring ClockText(const LocalTime& time);
 
 // A MAC as the log writes it: 00-00-5e-00-53-01.
 std::wstring MacText(const std::uint8_t (&mac)[kMacLength]);
-
-// True when [at, end) is a clock as ClockText writes it; with `prefix`, also
-// any beginning of one (a start line cut short by a power loss).
-template <typename Char>
-bool IsClock(const Char* at, const Char* end, bool prefix = false) {
-  const auto digit = [](Char c) { return c >= '0' && c <= '9'; };
-  for (int field = 0; field < 3; ++field) {  // %d-%d-%d,
-    const Char* digits = at;
-    while (at < end && digit(*at)) ++at;
-    if (at == end) return prefix;
-    if (at == digits || *at != (field < 2 ? '-' : ',')) return false;
-    ++at;
-  }
-  for (int field = 0; field < 3; ++field) {  // %2d:%2d:%2d
-    for (int place = 0; place < 2; ++place, ++at) {
-      if (at == end) return prefix;
-      if (!digit(*at) && !(place == 0 && *at == ' ')) return false;
-    }
-    if (field == 2) break;
-    if (at == end) return prefix;
-    if (*at++ != ':') return false;
-  }
-  return at == end;
-}
-
-// True when `line` is `prefix` and a whole clock; `clock` then holds it.
-inline bool ParseClockLine(const std::wstring& line, const wchar_t* prefix, std::wstring& clock) {
-  const std::size_t length = std::wcslen(prefix);
-  if (line.compare(0, length, prefix) != 0) return false;
-  const wchar_t* at = line.data() + length;
-  if (!IsClock(at, line.data() + line.size())) return false;
-  clock.assign(at, line.data() + line.size());
-  return true;
-}
 
 }  // namespace nubora

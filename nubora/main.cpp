@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "nubora/doctor.h"
-#include "nubora/preview.h"
-#include "nubora/report.h"
-#include "nubora/status.h"
+#include "nubora/doctor/doctor.h"
+#include "nubora/preview/preview.h"
+#include "nubora/report/report_command.h"
+#include "nubora/status/status.h"
 
 namespace nubora {
 namespace {

@@ -42,9 +42,9 @@ e2e_check "ghost-address: the planted key, its connection name and address" has_
     ghost-address lan "connection=Ethernet 2" "key=$ghost" address=192.0.2.10
 e2e_check "apipa: the 169.254 address on lan0" has_finding "$out/findings" apipa lan connection=lan0 address=169.254.7.7
 e2e_check "mac-absent: mgmt's MAC" has_finding "$out/findings" mac-absent mgmt mac=00-00-5e-00-53-02
-e2e_check "findings: valid against nubora/doctor.schema.json" python3 -c \
+e2e_check "findings: valid against nubora/doctor/doctor.schema.json" python3 -c \
     'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))' \
-    "$e2e_root/nubora/doctor.schema.json" "$out/findings"
+    "$e2e_root/nubora/doctor/doctor.schema.json" "$out/findings"
 
 doctor fix --fix ghost-addresses --backup 'c:\windows\ghost.reg'
 e2e_check "fix: the backup is written" test -s "$windir/ghost.reg"

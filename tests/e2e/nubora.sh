@@ -41,8 +41,8 @@ for log in "$data"/status/*.log "$e2e_root"/tests/scenarios/*/expected.log; do
         "$nubora" status --json $form "$out/schema.crlf" >"$out/$name$form.json" || true
     done
 done
-e2e_check "status --json: every document valid against nubora/status.schema.json" /usr/bin/python3 - \
-    "$e2e_root/nubora/status.schema.json" "$out"/*.json "$out/status-json" "$data"/status/*.status <<'EOF'
+e2e_check "status --json: every document valid against nubora/status/status.schema.json" /usr/bin/python3 - \
+    "$e2e_root/nubora/status/status.schema.json" "$out"/*.json "$out/status-json" "$data"/status/*.status <<'EOF'
 import json, sys, jsonschema
 schema = json.load(open(sys.argv[1]))
 jsonschema.Draft7Validator.check_schema(schema)

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "nubora/run_log.h"
-#include "nubora/run_text.h"
+#include "logread/run_log.h"
+#include "nubora/runtext/run_text.h"
 #include "platform/log_file.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "fakes.h"
-#include "nubora/preview.h"
-#include "nubora/report.h"
-#include "nubora/status.h"
+#include "nubora/preview/preview.h"
+#include "nubora/report/report_command.h"
+#include "nubora/status/status.h"
 
 namespace nubora {
 namespace {

@@ -1,7 +1,7 @@
 // nubora doctor on the machines of tests/data/doctor: each finding and the
 // neighbours a careless check would flag, the mend of ghost addresses with
 // its backup, and the .reg lines of each kind of value.
-#include "nubora/doctor.h"
+#include "nubora/doctor/doctor.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 
 #include "fakes.h"
-#include "nubora/adapters_file.h"
-#include "nubora/stand_ins.h"
+#include "nubora/machine/adapters_file.h"
+#include "nubora/machine/stand_ins.h"
 #include "platform/text.h"
 
 namespace nubora {

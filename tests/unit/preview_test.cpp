@@ -2,7 +2,7 @@
 // tells and its exit code against each folder's expected.preview, and the run
 // it shows on the folder's adapters against the folder's expected log and
 // netsh lines (the folders without settings, which the preview cannot play).
-#include "nubora/preview.h"
+#include "nubora/preview/preview.h"
 
 #include <gtest/gtest.h>
 

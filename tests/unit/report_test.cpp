@@ -4,8 +4,6 @@
 // event text's cut, what each boot as the service manager shows it is told
 // as, the report service's stop, shutdown and exit codes, its install, and
 // the doctor's findings it tells after the run.
-#include "nubora/report.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,9 +16,10 @@
 #include <vector>
 
 #include "fakes.h"
-#include "nubora/report_text.h"
-#include "nubora/run_text.h"
-#include "nubora/stand_ins.h"
+#include "nubora/machine/stand_ins.h"
+#include "nubora/report/report_command.h"
+#include "nubora/report/report_text.h"
+#include "nubora/runtext/run_text.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 

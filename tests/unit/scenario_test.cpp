@@ -9,8 +9,8 @@
 
 #include "fakes.h"
 #include "netconfig/run.h"
-#include "nubora/adapters_file.h"
-#include "nubora/stand_ins.h"
+#include "nubora/machine/adapters_file.h"
+#include "nubora/machine/stand_ins.h"
 #include "platform/probes.h"
 #include "platform/text.h"
 

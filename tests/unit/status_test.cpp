@@ -1,6 +1,6 @@
 // nubora status on logs as the service writes them (CR LF, a real clock): what
 // it says of each case against its golden file, and its usage errors.
-#include "nubora/status.h"
+#include "nubora/status/status.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fakes.h"
-#include "nubora/run_log.h"
+#include "logread/run_log.h"
 #include "platform/log_file.h"
 #include "platform/text.h"
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "logread/run_model.h"
+
+namespace nubora {
+
+// What a run's lines add up to, and for a run that configured nothing, why:
+// decided in one place for status, report and their exit codes.
+struct VerdictAndReason {
+  Verdict verdict = Verdict::kIncomplete;
+  const char* reason = nullptr;  // only for kNotConfigured
+};
+VerdictAndReason DecideVerdict(const RunStatus& run);
+
+const char* VerdictText(Verdict verdict);
+int VerdictExitCode(Verdict verdict);
+
+}  // namespace nubora

@@ -1,0 +1,70 @@
+#include "logread/run_blocks.h"
+#include "logread/run_parser.h"
+#include "netconfig/log_lines.h"
+#include "nubora/doctor/checks.h"
+#include "nubora/runtext/run_text.h"
+#include "platform/code_page.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+
+namespace nubora {
+
+void CheckConfig(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out) {
+  bool allDisabled = !reading.ini.fates.empty();
+  for (const SectionFate& verdict : reading.ini.fates) {
+    allDisabled = allDisabled && verdict.disabled;
+    if (verdict.kept || verdict.disabled) continue;
+    out.push_back({"config",
+                   Severity::kError,
+                   verdict.section,
+                   L"the service drops this section: " + verdict.reason,
+                   {{"file", ini}},
+                   {},
+                   L"complete the section in " + ini + L", or set DISABLED=1 in it"});
+  }
+  for (std::size_t r = 0; r < reading.ini.sameMacAs.size(); ++r) {
+    if (reading.ini.sameMacAs[r] == 0) continue;
+    const std::wstring first = reading.Section(reading.ini.sameMacAs[r] - 1);
+    out.push_back({"config",
+                   Severity::kError,
+                   reading.Section(r),
+                   L"the same MAC as [" + first + L"]: a boot configures one adapter twice",
+                   {{"file", ini}, {"mac", MacText((*reading.ini.records)[r].mac)}},
+                   {},
+                   L"keep one section for each MAC in " + ini});
+  }
+  if (reading.ini.records->empty() && !allDisabled) {
+    out.push_back({"config",
+                   Severity::kError,
+                   L"",
+                   L"no section becomes a record: a boot configures nothing",
+                   {{"file", ini}},
+                   {},
+                   L"give " + ini + L" a complete section for each adapter"});
+  }
+}
+
+void CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out) {
+  IniFiles& files = *CurrentPlatform().ini;
+  const PredictedRun run = PredictRun(reading.adapters, files, ini);
+  const RunStatus status = ParseRun(SplitBlock(run.log, LocaleCodePage()), 1);
+  for (const RecordEntry& record : status.records) {
+    if (record.dhcp || record.foundPass == 0 || record.sameMacAs != 0) continue;
+    Finding finding{"drift",
+                    Severity::kWarning,
+                    record.section,
+                    L"\"" + record.connection +
+                        L"\" differs from the section: the next boot "
+                        L"changes it",
+                    {{"connection", record.connection}},
+                    {},
+                    L"the next boot runs these commands; to apply them now, run them in order"};
+    for (const PartOutcome* part : {&record.address, &record.dns}) {
+      if (part->state != PartState::kChanged) continue;
+      for (const CommandOutcome& command : part->commands) finding.commands.push_back(command.line);
+    }
+    if (!finding.commands.empty()) out.push_back(finding);
+  }
+}
+
+}  // namespace nubora

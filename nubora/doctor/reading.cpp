@@ -1,0 +1,88 @@
+#include <cwctype>
+
+#include "nubora/doctor/checks.h"
+#include "nubora/runtext/run_text.h"
+#include "platform/text.h"
+
+namespace nubora {
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+std::wstring Dotted(std::uint32_t ipv4) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&ipv4);
+  return Number(bytes[0]) + L"." + Number(bytes[1]) + L"." + Number(bytes[2]) + L"." +
+         Number(bytes[3]);
+}
+
+bool IsLinkLocal(std::uint32_t ipv4) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&ipv4);
+  return bytes[0] == 169 && bytes[1] == 254;
+}
+
+const RegistryValue* FindValue(const std::vector<RegistryValue>& values, const wchar_t* name) {
+  for (const RegistryValue& value : values) {
+    if (Lower(value.name) == Lower(name)) return &value;
+  }
+  return nullptr;
+}
+
+// A REG_DWORD's number, or -1.
+long long DwordOf(const RegistryValue* value) {
+  if (value == nullptr || value->type != kRegDword || value->data.size() != 4) return -1;
+  return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
+         static_cast<long long>(value->data[3]) << 24;
+}
+
+std::wstring TextOf(Registry& registry, const std::wstring& key, const wchar_t* name) {
+  std::vector<RegistryValue> values;
+  if (registry.Values(key, values) != 0) return L"";
+  const RegistryValue* value = FindValue(values, name);
+  const std::vector<std::wstring> items =
+      value != nullptr ? TextItems(*value) : std::vector<std::wstring>();
+  return items.empty() ? L"" : items[0];
+}
+
+void ReadInterfaceKeys(const MachinePlatform& machine, Reading& reading) {
+  std::vector<std::wstring> present;
+  for (const AdapterInfo& adapter : reading.adapters) {
+    present.push_back(Lower(std::wstring(adapter.name.begin(), adapter.name.end())));
+  }
+  std::vector<std::wstring> devices;
+  reading.devicesError = machine.devices->Present(devices);
+  reading.devicesKnown = reading.devicesError == 0;
+  for (const std::wstring& guid : devices) present.push_back(Lower(guid));
+
+  const std::wstring root(kInterfacesKey);
+  std::vector<std::wstring> guids;
+  machine.registry->SubKeys(root.substr(0, root.size() - 1), guids);
+  for (const std::wstring& guid : guids) {
+    InterfaceKey key;
+    key.guid = guid;
+    key.present = std::find(present.begin(), present.end(), Lower(guid)) != present.end();
+    std::vector<RegistryValue> values;
+    machine.registry->Values(root + guid, values);
+    key.enableDhcp = DwordOf(FindValue(values, L"EnableDHCP"));
+    if (const RegistryValue* addresses = FindValue(values, L"IPAddress")) {
+      key.addresses = TextItems(*addresses);
+    }
+    reading.keys.push_back(key);
+  }
+}
+
+// The description of the network driver whose interface is `guid`.
+std::wstring DriverDescription(Registry& registry, const std::wstring& guid) {
+  const std::wstring root(kNetDriversKey);
+  std::vector<std::wstring> numbers;
+  registry.SubKeys(root.substr(0, root.size() - 1), numbers);
+  for (const std::wstring& number : numbers) {
+    if (Lower(TextOf(registry, root + number, L"NetCfgInstanceId")) == Lower(guid)) {
+      return TextOf(registry, root + number, L"DriverDesc");
+    }
+  }
+  return L"";
+}
+
+}  // namespace nubora

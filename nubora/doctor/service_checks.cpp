@@ -1,0 +1,98 @@
+#include "logread/run_log.h"
+#include "nubora/doctor/checks.h"
+#include "nubora/runtext/run_text.h"
+#include "platform/code_page.h"
+#include "platform/log_file.h"
+#include "platform/text.h"
+
+namespace nubora {
+namespace {
+
+// The executable a service's command line starts.
+std::wstring ImageFile(const std::wstring& commandLine) {
+  if (!commandLine.empty() && commandLine[0] == L'"') {
+    return commandLine.substr(1, commandLine.find(L'"', 1) - 1);
+  }
+  const std::size_t exe = Lower(commandLine).find(L".exe");
+  return exe == std::wstring::npos ? commandLine : commandLine.substr(0, exe + 4);
+}
+
+}  // namespace
+
+void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
+  struct Service {
+    const wchar_t* name;
+    bool required;
+    const wchar_t* install;
+  };
+  static const Service kServices[] = {
+      {L"NuboraService", true, L"NuboraService.exe install"},
+      {L"NuboraReport", false, L"nubora report --uninstall-service, then --install-service"}};
+  for (const Service& service : kServices) {
+    ServiceConfig config;
+    const unsigned long error = machine.services->Query(service.name, config);
+    const std::wstring name = service.name;
+    const auto add = [&](const std::wstring& summary, const std::wstring& fix) {
+      Finding finding{
+          "service", Severity::kError, L"", name + L" " + summary, {{"service", name}}, {}, fix};
+      if (!config.imagePath.empty()) finding.evidence.push_back({"image_path", config.imagePath});
+      out.push_back(finding);
+    };
+    if (error == 1060) {
+      if (service.required) add(L"is not registered", service.install);
+      continue;
+    }
+    if (error != 0) {
+      add(L"cannot be asked about (" + ErrorText(error) + L")", L"run as an administrator");
+      continue;
+    }
+    if (config.startType != 2) {
+      add(L"does not start automatically (start type " + Number(config.startType) + L")",
+          L"sc config " + name + L" start= auto");
+    }
+    if (Lower(config.account) != L"localsystem") {
+      add(L"runs as " + config.account + L", not LocalSystem",
+          L"sc config " + name + L" obj= LocalSystem");
+    }
+    if (!machine.files->Exists(ImageFile(config.imagePath))) {
+      add(L"starts a file that is missing: " + ImageFile(config.imagePath), service.install);
+    }
+  }
+  const std::wstring source = kEventSourcesKey + std::wstring(L"NuboraService");
+  std::vector<RegistryValue> values;
+  if (machine.registry->Values(source, values) != 0) return;
+  const RegistryValue* file = FindValue(values, L"EventMessageFile");
+  const std::vector<std::wstring> items =
+      file != nullptr ? TextItems(*file) : std::vector<std::wstring>();
+  const std::wstring path = items.empty() ? L"" : items[0];
+  if (path.empty() || !machine.files->Exists(path)) {
+    out.push_back({"service",
+                   Severity::kError,
+                   L"",
+                   L"the event source NuboraService names a message file that is missing: " + path,
+                   {{"key", L"HKLM\\" + source}, {"message_file", path}},
+                   {},
+                   L"nubora report --uninstall-service, then --install-service"});
+  }
+}
+
+void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
+  SharedReadFile file;
+  unsigned long error = 0;
+  RunStatus run;
+  std::wstring summary, fix = L"nubora status tells what the run did";
+  if (!file.Open(log, error)) {
+    summary = L"the service's log cannot be read (" + ErrorText(error) + L")";
+    fix = L"if NuboraService has never run here: NuboraService.exe install, then restart";
+  } else if (!ReadRunFromEnd(file, 1, LogCodePage(), run)) {
+    summary = L"the service's log holds no run";
+  } else if (run.verdict != Verdict::kConfigured && run.verdict != Verdict::kNothingToConfigure) {
+    summary = L"the last boot's run: " + Widened(VerdictText(run.verdict));
+    if (run.reason != nullptr) summary += L" (" + Widened(run.reason) + L")";
+  } else {
+    return;
+  }
+  out.push_back({"last-boot", Severity::kError, L"", summary, {{"log", log}}, {}, fix});
+}
+
+}  // namespace nubora

@@ -1,0 +1,263 @@
+#include "nubora/machine/adapters_file.h"
+
+#include <cwchar>
+#include <cwctype>
+#include <map>
+
+#include "platform/portable_ini.h"
+#include "platform/text.h"
+
+namespace nubora {
+namespace {
+
+std::vector<std::wstring> Items(const std::wstring& text) {
+  std::vector<std::wstring> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = text.find(L',', start);
+    std::wstring item = text.substr(start, comma == std::wstring::npos ? comma : comma - start);
+    while (!item.empty() && std::iswspace(item.front())) item.erase(item.begin());
+    while (!item.empty() && std::iswspace(item.back())) item.pop_back();
+    if (!item.empty()) items.push_back(item);
+    if (comma == std::wstring::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+bool ParseNumber(const std::wstring& text, unsigned long max, unsigned long& value, int base = 10) {
+  if (text.empty() || text.size() > 8) return false;
+  wchar_t* end = nullptr;
+  value = std::wcstoul(text.c_str(), &end, base);
+  return *end == L'\0' && std::iswxdigit(text[0]) && value <= max;
+}
+
+bool ParseIpv4(const std::wstring& text, std::uint32_t& address) {
+  unsigned char bytes[4] = {};
+  std::size_t start = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t dot = text.find(L'.', start);
+    if ((i < 3) == (dot == std::wstring::npos)) return false;
+    unsigned long part = 0;
+    if (!ParseNumber(text.substr(start, dot - start), 255, part)) return false;
+    bytes[i] = static_cast<unsigned char>(part);
+    start = dot + 1;
+  }
+  address = 0;
+  auto* out = reinterpret_cast<unsigned char*>(&address);
+  for (int i = 0; i < 4; ++i) out[i] = bytes[i];  // network byte order
+  return true;
+}
+
+bool ParseMac(const std::wstring& text, std::uint8_t (&physical)[8]) {
+  std::wstring groups = text;
+  for (wchar_t& c : groups) {
+    if (c == L'-') c = L':';
+  }
+  std::size_t start = 0;
+  for (int i = 0; i < 6; ++i) {
+    const std::size_t colon = groups.find(L':', start);
+    if ((i < 5) == (colon == std::wstring::npos)) return false;
+    unsigned long byte = 0;
+    if (!ParseNumber(groups.substr(start, colon - start), 255, byte, 16)) return false;
+    physical[i] = static_cast<std::uint8_t>(byte);
+    start = colon + 1;
+  }
+  return true;
+}
+
+const IniEntry* Find(const IniSection& section, const wchar_t* key) {
+  for (const IniEntry& entry : section.entries) {
+    if (entry.key.size() == std::wcslen(key)) {
+      bool same = true;
+      for (std::size_t i = 0; i < entry.key.size() && same; ++i) {
+        same = std::towupper(entry.key[i]) == static_cast<wint_t>(key[i]);
+      }
+      if (same) return &entry;
+    }
+  }
+  return nullptr;
+}
+
+bool AddressesOf(const IniSection& section, const wchar_t* key, bool withPrefix,
+                 std::vector<AdapterAddress>& addresses, std::wstring& error) {
+  const IniEntry* entry = Find(section, key);
+  if (entry == nullptr) return true;
+  for (const std::wstring& item : Items(entry->value)) {
+    AdapterAddress address;
+    address.present = true;
+    std::wstring text = item;
+    if (withPrefix) {
+      const std::size_t slash = item.find(L'/');
+      unsigned long prefix = 0;
+      if (slash == std::wstring::npos || !ParseNumber(item.substr(slash + 1), 32, prefix)) {
+        error = L"[" + section.name + L"] " + key + L": '" + item + L"' needs a /prefix length";
+        return false;
+      }
+      address.prefixLength = static_cast<std::uint8_t>(prefix);
+      text = item.substr(0, slash);
+    }
+    if (!ParseIpv4(text, address.ipv4)) {
+      error = L"[" + section.name + L"] " + key + L": '" + item + L"' is not an IPv4 address";
+      return false;
+    }
+    addresses.push_back(address);
+  }
+  return true;
+}
+
+// A value as its key holds it, or `fallback`.
+std::wstring Value(const IniSection& section, const wchar_t* key, const wchar_t* fallback = L"") {
+  const IniEntry* entry = Find(section, key);
+  return entry != nullptr ? entry->value : fallback;
+}
+
+std::wstring Folder(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"/\\");
+  return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+}
+
+bool IsAbsolute(const std::wstring& path) {
+  return !path.empty() &&
+         (path[0] == L'/' || path[0] == L'\\' || (path.size() > 1 && path[1] == L':'));
+}
+
+// A present adapter's or a non-present one's interface settings, under the
+// names the registry gives them: EnableDHCP a number, NameServer one text,
+// the others lists.
+void AddInterfaceKey(const IniSection& section, const std::wstring& guid,
+                     MachineDescription& machine) {
+  std::vector<RegistryValue>& key = machine.registry[kInterfacesKey + guid];
+  static const wchar_t* const kLists[][2] = {{L"IPADDRESS", L"IPAddress"},
+                                             {L"SUBNETMASK", L"SubnetMask"},
+                                             {L"DEFAULTGATEWAY", L"DefaultGateway"},
+                                             {L"DEFAULTGATEWAYMETRIC", L"DefaultGatewayMetric"}};
+  for (const auto& list : kLists) {
+    if (const IniEntry* entry = Find(section, list[0])) {
+      key.push_back(TextValue(list[1], kRegMultiSz, Items(entry->value)));
+    }
+  }
+  if (const IniEntry* entry = Find(section, L"NAMESERVER")) {
+    key.push_back(TextValue(L"NameServer", kRegSz, {entry->value}));
+  }
+  if (const IniEntry* entry = Find(section, L"ENABLEDHCP")) {
+    key.push_back(DwordValue(L"EnableDHCP", std::wcstoul(entry->value.c_str(), nullptr, 10)));
+  }
+  if (key.empty()) machine.registry.erase(kInterfacesKey + guid);
+  machine.registry[kConnectionsKey + guid + L"\\Connection"].push_back(
+      TextValue(L"Name", kRegSz, {section.name}));
+  wchar_t number[8];
+  std::swprintf(number, 8, L"%04u", static_cast<unsigned>(machine.driverKeys++));
+  std::vector<RegistryValue>& driver = machine.registry[kNetDriversKey + std::wstring(number)];
+  driver.push_back(TextValue(L"NetCfgInstanceId", kRegSz, {guid}));
+  if (const IniEntry* entry = Find(section, L"DESCRIPTION")) {
+    driver.push_back(TextValue(L"DriverDesc", kRegSz, {entry->value}));
+  }
+}
+
+bool ParseStates(const IniSection& section, const AdapterInfo& adapter, MachineDescription& machine,
+                 std::wstring& error) {
+  static const std::map<std::wstring, AddressState> kStates = {
+      {L"invalid", AddressState::kInvalid},
+      {L"tentative", AddressState::kTentative},
+      {L"duplicate", AddressState::kDuplicate},
+      {L"deprecated", AddressState::kDeprecated},
+      {L"preferred", AddressState::kPreferred}};
+  const std::vector<std::wstring> states = Items(Value(section, L"STATE"));
+  if (!states.empty() && states.size() != adapter.unicast.size()) {
+    error = L"[" + section.name + L"] STATE: one state for each of ADDRESSES is needed";
+    return false;
+  }
+  for (std::size_t i = 0; i < adapter.unicast.size(); ++i) {
+    const std::wstring looks = states.empty() ? L"preferred" : states[i];
+    const std::size_t slash = looks.find(L'/');
+    const auto first = kStates.find(looks.substr(0, slash));
+    const auto later = kStates.find(slash == std::wstring::npos ? looks : looks.substr(slash + 1));
+    if (first == kStates.end() || later == kStates.end()) {
+      error = L"[" + section.name + L"] STATE: '" + looks + L"' is not a detection state";
+      return false;
+    }
+    machine.firstLook.push_back({adapter.unicast[i].ipv4, first->second});
+    machine.laterLook.push_back({adapter.unicast[i].ipv4, later->second});
+  }
+  return true;
+}
+
+bool ReadSection(const IniSection& section, const std::wstring& folder, MachineDescription& machine,
+                 std::wstring& error) {
+  if (section.name == L"machine") {
+    const std::wstring log = Value(section, L"LOG");
+    if (!log.empty()) machine.log = IsAbsolute(log) ? log : folder + log;
+    for (const std::wstring& file : Items(Value(section, L"MISSING"))) {
+      machine.missingFiles.push_back(file);
+    }
+    machine.addressTable = Value(section, L"ADDRESS_TABLE", L"1") != L"0";
+    return true;
+  }
+  if (section.name.rfind(L"service ", 0) == 0) {
+    ServiceConfig& service = machine.services[section.name.substr(8)];
+    service.startType = std::wcstoul(Value(section, L"START", L"2").c_str(), nullptr, 10);
+    service.account = Value(section, L"ACCOUNT", L"LocalSystem");
+    service.imagePath = Value(section, L"IMAGEPATH");
+    return true;
+  }
+  if (section.name.rfind(L"event source ", 0) == 0) {
+    machine.registry[kEventSourcesKey + section.name.substr(13)].push_back(
+        TextValue(L"EventMessageFile", kRegExpandSz, {Value(section, L"MESSAGEFILE")}));
+    return true;
+  }
+  const std::wstring device = Value(section, L"DEVICE", L"present");
+  AdapterInfo adapter;
+  adapter.friendlyName = section.name;
+  const std::wstring guid = Value(section, L"ID", (L"{" + section.name + L"}").c_str());
+  adapter.name.assign(guid.begin(), guid.end());
+  if (device != L"present" && device != L"disabled" && device != L"absent") {
+    error = L"[" + section.name + L"] DEVICE: present, disabled or absent";
+    return false;
+  }
+  if (device == L"present") {
+    const IniEntry* mac = Find(section, L"MAC");
+    if (mac == nullptr || !ParseMac(mac->value, adapter.physical)) {
+      error = L"[" + section.name + L"] MAC: six hexadecimal groups are needed";
+      return false;
+    }
+    if (!AddressesOf(section, L"ADDRESSES", true, adapter.unicast, error) ||
+        !AddressesOf(section, L"GATEWAY", false, adapter.gateways, error) ||
+        !AddressesOf(section, L"DNS", false, adapter.dns, error) ||
+        !ParseStates(section, adapter, machine, error)) {
+      return false;
+    }
+    machine.adapters.push_back(adapter);
+  }
+  AddInterfaceKey(section, guid, machine);
+  if (device != L"absent") machine.devices.push_back(guid);
+  return true;
+}
+
+}  // namespace
+
+bool LoadAdaptersFile(const std::wstring& path, std::vector<AdapterInfo>& adapters,
+                      std::wstring& error) {
+  MachineDescription machine;
+  if (!LoadMachineFile(path, machine, error)) return false;
+  adapters = machine.adapters;
+  if (adapters.empty()) {
+    error = L"the adapters file " + path + L" names no adapter";
+    return false;
+  }
+  return true;
+}
+
+bool LoadMachineFile(const std::wstring& path, MachineDescription& machine, std::wstring& error) {
+  IniDocument document;
+  if (!LoadIniFile(NativePath(path.c_str()), document)) {
+    error = L"cannot read the machine file " + path;
+    return false;
+  }
+  for (const IniSection& section : document.sections) {
+    if (!ReadSection(section, Folder(path), machine, error)) return false;
+  }
+  return true;
+}
+
+}  // namespace nubora

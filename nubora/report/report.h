@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "netconfig/run.h"
+#include "nubora/report/service_wait.h"
+#include "platform/event_log.h"
+#include "platform/machine.h"
+#include "platform/serial_console.h"
+#include "platform/services.h"
+
+namespace nubora {
+
+// nubora report [LOG] [--console PORT|none] [--no-eventlog]
+//               [--wait-for-service [SECONDS]] [--codepage N]
+// Tells the log's last run, as `nubora status` does, on the serial console
+// and in the Windows Event Log; also installs, removes and runs as the report
+// service. Exit code: 0 when it reported, 1 when (un)installing failed, 2 for
+// a usage error.
+
+// What the report needs of the system beyond reading the log.
+struct ReportPlatform {
+  SerialConsole* console = nullptr;
+  EventLog* eventLog = nullptr;
+  ServiceWatch* services = nullptr;
+  // What the report service's doctor looks at once the run is told.
+  MachinePlatform machine{};
+  std::wstring ini = kConfigPath;
+};
+
+// This system's serial console, Event Log and service watch.
+ReportPlatform NativeReportPlatform();
+
+constexpr unsigned long kDefaultWaitSeconds = 900;  // 210 s of adapters, hung commands
+
+struct ReportOptions {
+  std::wstring log;             // the service's log where the platform has one
+  std::wstring port = L"COM1";  // empty: no console
+  bool eventLog = true;
+  bool wait = false;
+  bool untilDecided = false;  // past the wait an interim report, and on
+  unsigned long waitSeconds = kDefaultWaitSeconds;
+  unsigned codePage = 0;  // 0: the platform's default
+  bool doctor = false;    // the service: then the doctor's findings
+};
+
+// What failed of a report, for the report service's exit code: the first of
+// the Event Log, a serial port that exists, the service manager.
+constexpr unsigned long kEventLogFailed = 1;
+constexpr unsigned long kPortFailed = 2;
+constexpr unsigned long kServiceManagerFailed = 3;
+
+// The report as `options` say, `pause` between the polls of the wait (a stop
+// request ends it with no report): 0, or what failed. The doctor's findings
+// that follow (`options.doctor`, where the INI file is, not at shutdown) are
+// never what failed.
+unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
+                         const PauseRoutine& pause, std::string& out, std::string& err);
+
+}  // namespace nubora

@@ -1,0 +1,114 @@
+#include "nubora/report/report_command.h"
+
+#include <climits>
+#include <cstdint>
+
+#include "nubora/cli/arguments.h"
+#include "nubora/report/report_service.h"
+#include "nubora/runtext/run_text.h"
+#include "platform/code_page.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+
+namespace nubora {
+namespace {
+
+const wchar_t kReportHelp[] =
+    L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
+    L"                     [--wait-for-service [SECONDS]] [--codepage N]\n"
+    L"       nubora report --install-service | --uninstall-service\n"
+    L"  Tells the log's last run, as nubora status does, on the serial console\n"
+    L"  and in the Application event log (source NuboraService).\n"
+    L"  LOG       the log (on Windows c:\\windows\\ipconfig_service.log by default)\n"
+    L"  --console PORT   the serial port (default COM1), none: no console\n"
+    L"  --no-eventlog    no event\n"
+    L"  --wait-for-service [SECONDS]  first wait until NuboraService has stopped,\n"
+    L"            at most SECONDS (default 900); a run still going is incomplete\n"
+    L"  --codepage N  the ANSI code page the log was written in (default: that\n"
+    L"            of LocalSystem's locale on Windows, 1252 elsewhere)\n"
+    L"  --install-service    registers the service NuboraReport, which reports\n"
+    L"            each boot's run, and the event source; --uninstall-service\n"
+    L"            removes both\n"
+    L"  exit code: 0 reported, 1 (un)installing failed, 2 usage error\n";
+
+enum class Mode { kReport, kService, kInstall, kUninstall };
+
+// The options; a usage error stays in `args`.
+void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
+  std::uint64_t number = 0;
+  while (args.Next()) {
+    if (args.Is(L"--console")) {
+      if (args.Value(options.port, L"--console needs a port or none") && options.port.empty()) {
+        args.Fail(L"--console needs a port or none");
+      }
+      if (options.port == L"none") options.port.clear();
+    } else if (args.Is(L"--no-eventlog")) {
+      options.eventLog = false;
+    } else if (args.Is(L"--wait-for-service")) {
+      options.wait = true;
+      if (args.OptionalNumber(ULONG_MAX, number))
+        options.waitSeconds = static_cast<unsigned long>(number);
+    } else if (args.Is(L"--codepage")) {
+      args.CodePage(options.codePage);
+    } else if (args.Is(L"--service") || args.Is(L"--install-service") ||
+               args.Is(L"--uninstall-service")) {
+      if (mode != Mode::kReport)
+        args.Fail(L"one of --service, --install-service, --uninstall-service");
+      mode = args.Is(L"--service")           ? Mode::kService
+             : args.Is(L"--install-service") ? Mode::kInstall
+                                             : Mode::kUninstall;
+    } else {
+      args.Operand(options.log, L"one log at a time");
+    }
+  }
+  if (mode == Mode::kService) options.wait = options.untilDecided = options.doctor = true;
+  if (mode == Mode::kReport || mode == Mode::kService) args.Log(options.log);
+}
+
+}  // namespace
+
+int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& platform,
+                  std::string& out, std::string& err) {
+  Arguments args(L"report", kReportHelp, list);
+  Mode mode = Mode::kReport;
+  ReportOptions options;
+  ParseOptions(args, mode, options);
+  int exitCode = 0;
+  if (args.Done(out, err, exitCode)) return exitCode;
+  if (mode == Mode::kUninstall && list.size() > 1) {
+    return args.Usage(L"--uninstall-service takes no other option", err);
+  }
+  switch (mode) {
+    case Mode::kInstall:
+    case Mode::kUninstall: {
+      const bool install = mode == Mode::kInstall;
+      const unsigned long error = install ? InstallReportService(options, *platform.eventLog)
+                                          : UninstallReportService(platform);
+      const std::wstring what = install ? L"install" : L"uninstall";
+      out = ToMultibyte(what + L" report service " +
+                        (error == 0 ? L"successfully" : L"failed with errorcode=" + Number(error)) +
+                        L"\n");
+      return error == 0 ? 0 : 1;
+    }
+    case Mode::kService: {
+      const unsigned long error = RunReportService(options, platform);
+      if (error == 0) return 0;
+      err = ToMultibyte(L"nubora report: not started by the service manager (error " +
+                        Number(error) + L")\n");
+      return 1;
+    }
+    case Mode::kReport:
+      break;
+  }
+  Clock& clock = *CurrentPlatform().clock;
+  MakeReport(
+      options, platform,
+      [&clock](unsigned long ms) {
+        clock.Sleep(ms);
+        return StopRequest::kNone;
+      },
+      out, err);
+  return 0;  // what failed is on standard error
+}
+
+}  // namespace nubora

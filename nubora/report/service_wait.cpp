@@ -1,0 +1,57 @@
+#include "nubora/report/service_wait.h"
+
+namespace nubora {
+
+bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logGrew,
+                 BootFinding& finding) {
+  if (!service.installed) {
+    finding = BootFinding::kDidNotRun;
+    return true;
+  }
+  if (service.state != scm::kStopped) return false;
+  if (!seenRunning && service.win32ExitCode == scm::kErrorServiceNeverStarted) {
+    finding = BootFinding::kDidNotRun;
+    return service.startType != scm::kAutoStart;
+  }
+  finding = service.win32ExitCode != 0 ? BootFinding::kFailed
+            : seenRunning && !logGrew  ? BootFinding::kNoRunLogged
+                                       : BootFinding::kRan;
+  return true;
+}
+
+bool WatchBoot(ServiceWatch& services, const wchar_t* name,
+               const std::function<std::uint64_t()>& logSize, unsigned long seconds,
+               bool untilDecided, const PauseRoutine& pause,
+               const std::function<void(const BootWatch&)>& interim, BootWatch& watch) {
+  bool seenRunning = false, told = false;
+  std::uint64_t sizeWhenSeen = 0;
+  watch = BootWatch{};
+  for (;; ++watch.waited) {
+    watch.error = services.Query(name, watch.service);
+    if (watch.error != 0) {
+      watch.finding = BootFinding::kCannotAsk;
+      return true;
+    }
+    const bool running = watch.service.installed && watch.service.state != scm::kStopped;
+    if (running && !seenRunning) sizeWhenSeen = logSize();
+    const bool logGrew = seenRunning && logSize() > sizeWhenSeen;
+    if (BootDecided(watch.service, seenRunning, logGrew, watch.finding)) return true;
+    seenRunning = seenRunning || running;
+    const BootFinding asItStands =
+        seenRunning ? BootFinding::kStillRunning : BootFinding::kNotStartedYet;
+    if (watch.waited >= seconds && !told) {
+      watch.finding = asItStands;
+      if (!untilDecided) return true;
+      interim(watch);
+      told = true;
+    }
+    const StopRequest request = pause(1000);
+    if (request == StopRequest::kStop) return false;
+    if (request == StopRequest::kShutdown) {
+      watch.finding = BootFinding::kShutdown;
+      return true;
+    }
+  }
+}
+
+}  // namespace nubora

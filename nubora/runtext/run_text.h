@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "logread/run_log.h"
+
+namespace nubora {
+
+// A run as plain text, one line per fact, as `nubora status` prints it and
+// `nubora report` sends it on.
+std::wstring RunText(const RunStatus& run);
+
+// The words for each part of a run, shared by the text and the JSON.
+const char* SectionText(SectionOutcome outcome);
+const char* ConfigFileText(ConfigFileState state);
+const char* PartText(PartState state);
+std::wstring CommandText(const CommandOutcome& command);
+// "error N", with a short meaning for the codes a run or the tool can meet.
+std::wstring ErrorText(unsigned long code);
+// The meaning alone; empty for a code the tool has no words for.
+std::wstring ErrorMeaning(unsigned long code);
+
+// Control characters shown as '?' and a very long line cut, so that one line
+// of the output stays one line.
+std::wstring Printable(const std::wstring& text);
+std::wstring Number(std::size_t value);
+
+// Each line as LABEL N: TEXT, then how many more there were than shown.
+void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine>& lines,
+              std::size_t count);
+
+}  // namespace nubora
