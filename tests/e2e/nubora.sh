@@ -23,6 +23,10 @@ run_tool() { # EXPECTED-RC NAME COMMAND...: output in $out/NAME
 }
 section() { awk -v m="$2" '$0 == m {on = 1; next} /^----- / {on = 0} on' "$1"; }
 
+# Built hardened: buffer calls checked (glibc's _chk forms), stack canaries.
+e2e_check "the Linux tool: fortified and with stack canaries" bash -c \
+    'symbols=$(nm -D "$1") && grep -q "__stack_chk_fail" <<<"$symbols" && grep -q "__.*_chk@" <<<"$symbols"' - "$nubora"
+
 run_tool 1 missing "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
 e2e_check "missing adapter: the record says so" grep -q -- '-- no adapter has this MAC' "$out/missing"
 

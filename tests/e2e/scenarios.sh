@@ -226,4 +226,19 @@ for exe in "$e2e_root/build/win32/NuboraService.exe" "$NUBORA_EXE" "$NUBORA_TOOL
     e2e_check "${exe#"$e2e_root"/} imports only system DLLs" imports_are_system_dlls "$exe"
 done
 
+# Hardened as shipped: ASLR and DEP, stack canaries linked in; the 32-bit tool
+# large-address-aware; the service under 400 KB.
+hardened() { # EXE [CHARACTERISTIC]
+    local header
+    header=$(x86_64-w64-mingw32-objdump -p "$1") && grep -q DYNAMIC_BASE <<<"$header" &&
+        grep -q NX_COMPAT <<<"$header" && grep -qa 'stack smashing detected' "$1" &&
+        { [ -z "${2:-}" ] || [ $(($(awk '/^Characteristics/ {print $2}' <<<"$header") & $2)) -ne 0 ]; }
+}
+e2e_check "build/win32/NuboraService.exe: hardened, $(stat -c %s "$e2e_root/build/win32/NuboraService.exe") bytes" \
+    bash -c '[ "$(stat -c %s "$1")" -lt 409600 ]' - "$e2e_root/build/win32/NuboraService.exe"
+for exe in "$e2e_root/build/win32/NuboraService.exe" "$NUBORA_EXE" "$NUBORA_TOOL"; do
+    e2e_check "${exe#"$e2e_root"/}: ASLR, DEP, stack canaries" hardened "$exe"
+done
+e2e_check "build/win32/nubora.exe: hardened and large-address-aware" hardened "$e2e_root/build/win32/nubora.exe" 0x20
+
 e2e_summary
