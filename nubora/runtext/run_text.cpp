@@ -11,14 +11,21 @@ namespace nubora {
 
 namespace {
 constexpr std::size_t kShownLength = 200;
+
+// What a terminal or a log viewer may act on rather than show: C0 and C1
+// controls, DEL, and the marks that reorder the text around them.
+bool IsControl(wchar_t c) {
+  return (c < L' ' && c != L'\t') || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e ||
+         c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
 }  // namespace
 
 // Control characters shown as '?', and a very long line cut, so that one
-// line of the output stays one line.
+// line of the output stays one line and reads as written.
 std::wstring Printable(const std::wstring& text) {
   std::wstring shown = text.substr(0, kShownLength);
   for (wchar_t& c : shown) {
-    if (c < L' ' && c != L'\t') c = L'?';
+    if (IsControl(c)) c = L'?';
   }
   if (text.size() > kShownLength) shown += L"...";
   return shown;
@@ -131,7 +138,7 @@ static void AddCommands(std::wstring& out, const PartOutcome& part) {
 }
 
 static std::wstring RecordText(const RunStatus& run, const RecordEntry& record) {
-  std::wstring out = L"  [" + Printable(record.section) + L"] " + record.mac +
+  std::wstring out = L"  [" + Printable(record.section) + L"] " + Printable(record.mac) +
                      (record.dhcp ? L" DHCP: " : L" static: ");
   if (record.foundPass == 0) {
     return out + L"never found (missing in " + Number(record.missedPasses) +

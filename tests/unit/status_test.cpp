@@ -16,6 +16,7 @@
 
 #include "fakes.h"
 #include "logread/run_log.h"
+#include "nubora/runtext/run_text.h"
 #include "platform/log_file.h"
 #include "platform/text.h"
 
@@ -141,6 +142,34 @@ TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
     EXPECT_EQ(out.empty(), c.code == 2);
   }
   std::remove(log.c_str());
+}
+
+}  // namespace
+}  // namespace nubora
+
+namespace nubora {
+namespace {
+
+// What a reader's terminal or viewer would act on is shown as '?'; text that
+// only looks unusual is shown as it is.
+TEST(Printable, ShowsControlsAndReorderingMarksAsQuestionMarks) {
+  const struct {
+    std::wstring text, shown;
+  } kCases[] = {
+      {L"a\x1b[2Jb", L"a?[2Jb"},
+      {L"a\x7f"
+       L"b",
+       L"a?b"},
+      {L"\x80\x9b"
+       L"1m\x9f",
+       L"??1m?"},
+      {L"abc\x202e"
+       L"gpj.exe",
+       L"abc?gpj.exe"},
+      {L"\x2066x\x2069\x200f", L"?x??"},
+      {L"caf\xe9\xa0\x2010\tok", L"caf\xe9\xa0\x2010\tok"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Printable(c.text), c.shown) << Utf8(c.text);
 }
 
 }  // namespace
