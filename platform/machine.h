@@ -107,8 +107,9 @@ class MachineFiles {
  public:
   virtual ~MachineFiles() = default;
   virtual bool Exists(const std::wstring& path) = 0;
-  // Creates or replaces the file; 0 or the error.
-  virtual unsigned long Write(const std::wstring& path, const std::string& bytes) = 0;
+  // Creates the file, where nothing is yet: 80 when a file or a link is
+  // there already (never replaced, never followed); 0 or the error.
+  virtual unsigned long CreateNew(const std::wstring& path, const std::string& bytes) = 0;
 };
 
 struct MachinePlatform {

@@ -3,6 +3,7 @@
 
 #include "nubora/doctor/doctor.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/system_errors.h"
 
 namespace nubora {
 namespace {
@@ -11,7 +12,8 @@ namespace {
 const wchar_t* const kStaticValues[] = {L"IPAddress", L"SubnetMask", L"DefaultGateway",
                                         L"DefaultGatewayMetric", L"NameServer"};
 
-std::wstring Quoted(const std::wstring& text) {
+// A name or text between double quotes as a .reg file holds it.
+std::wstring RegQuoted(const std::wstring& text) {
   std::wstring out = L"\"";
   for (wchar_t c : text) {
     if (c == L'\\' || c == L'"') out += L'\\';
@@ -32,10 +34,20 @@ bool PlainText(const RegistryValue& value) {
   return true;
 }
 
+// A key or value name a .reg file cannot hold: a line break (or another
+// control character) would end its line, and what follows would be imported
+// as lines of its own.
+bool Unquotable(const std::wstring& name) {
+  for (wchar_t c : name) {
+    if (c < L' ') return true;
+  }
+  return false;
+}
+
 std::wstring ValueLine(const RegistryValue& value) {
-  std::wstring line = value.name.empty() ? L"@" : Quoted(value.name);
+  std::wstring line = value.name.empty() ? L"@" : RegQuoted(value.name);
   wchar_t number[16];
-  if (value.type == kRegSz && PlainText(value)) return line + L"=" + Quoted(TextItems(value)[0]);
+  if (value.type == kRegSz && PlainText(value)) return line + L"=" + RegQuoted(TextItems(value)[0]);
   if (value.type == kRegDword && value.data.size() == 4) {
     std::swprintf(number, 16, L"%08lx",
                   static_cast<unsigned long>(value.data[0] | value.data[1] << 8 |
@@ -64,6 +76,12 @@ bool RegBackup(Registry& registry, const std::vector<std::wstring>& keys, std::s
     std::vector<RegistryValue> values;
     error = registry.Values(key, values);
     if (error != 0) return false;
+    error = kInvalidData;
+    if (Unquotable(key) || key.find(L']') != std::wstring::npos) return false;
+    for (const RegistryValue& value : values) {
+      if (Unquotable(value.name)) return false;
+    }
+    error = 0;
     text += L"\r\n[HKEY_LOCAL_MACHINE\\" + key + L"]\r\n";
     for (const RegistryValue& value : values) text += ValueLine(value) + L"\r\n";
   }
@@ -100,7 +118,7 @@ bool FixGhostAddresses(const std::vector<Finding>& findings, const std::wstring&
   }
   std::string bytes;
   if (!RegBackup(registry, keys, bytes, error) ||
-      (error = machine.files->Write(backup, bytes)) != 0) {
+      (error = machine.files->CreateNew(backup, bytes)) != 0) {
     lines.push_back(L"the backup " + backup + L" cannot be written (" + ErrorText(error) +
                     L"); nothing changed");
     return false;
@@ -108,13 +126,20 @@ bool FixGhostAddresses(const std::vector<Finding>& findings, const std::wstring&
   lines.push_back(L"backup: " + backup + L" (to restore: reg import \"" + backup + L"\")");
   bool done = true;
   for (const std::wstring& key : keys) {
+    // DHCP turned on over a half-cleared key would leave addresses beside it.
+    bool cleared = true;
     for (const wchar_t* name : kStaticValues) {
       error = registry.DeleteValue(key, name);
       if (error == 2) continue;  // not there
       lines.push_back((error == 0 ? L"deleted HKLM\\" : L"cannot delete HKLM\\") + key + L"\\" +
                       name + (error == 0 ? L"" : L" (" + ErrorText(error) + L")"));
-      done = done && error == 0;
+      if (error != 0) {
+        lines.push_back(L"HKLM\\" + key + L" left as it is now: DHCP not turned on");
+        cleared = done = false;
+        break;
+      }
     }
+    if (!cleared) continue;
     error = registry.SetValue(key, DwordValue(L"EnableDHCP", 1));
     lines.push_back((error == 0 ? L"set HKLM\\" : L"cannot set HKLM\\") + key +
                     L"\\EnableDHCP to 1" + (error == 0 ? L"" : L" (" + ErrorText(error) + L")"));

@@ -91,6 +91,7 @@ unsigned long DescribedMachine::CheckWritable(const std::wstring& key) {
 
 unsigned long DescribedMachine::DeleteValue(const std::wstring& key, const std::wstring& name) {
   if (const unsigned long error = CheckWritable(key)) return error;
+  if (name == undeletable) return 5;
   std::vector<RegistryValue>& values = machine.registry[key];
   for (auto value = values.begin(); value != values.end(); ++value) {
     if (value->name == name) {
@@ -128,8 +129,8 @@ bool DescribedMachine::Exists(const std::wstring& path) {
   return true;
 }
 
-unsigned long DescribedMachine::Write(const std::wstring& path, const std::string& bytes) {
-  return HostMachine().files->Write(path, bytes);
+unsigned long DescribedMachine::CreateNew(const std::wstring& path, const std::string& bytes) {
+  return HostMachine().files->CreateNew(path, bytes);
 }
 
 }  // namespace nubora

@@ -89,10 +89,11 @@ class DescribedMachine : public NetworkDevices,
   unsigned long Read(std::vector<AddressDetection>& addresses) override;
   unsigned long Query(const wchar_t* name, ServiceConfig& config) override;
   bool Exists(const std::wstring& path) override;
-  unsigned long Write(const std::wstring& path, const std::string& bytes) override;
+  unsigned long CreateNew(const std::wstring& path, const std::string& bytes) override;
 
   MachineDescription machine;
   unsigned long writeError = 0;  // what every registry change answers
+  std::wstring undeletable;      // a value name whose deletion is refused (5)
   int looks = 0;
 
  private:

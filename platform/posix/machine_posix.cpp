@@ -1,13 +1,17 @@
 // Linux keeps no Windows registry, device list, address table or service
 // manager: each answers "not supported"; `nubora doctor` reads a machine
 // description file here instead.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/machine.h"
 #include "platform/platform.h"
 #include "platform/portable_ini.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -41,11 +45,13 @@ class NoMachine : public NetworkDevices,
     struct stat info;
     return ::stat(NativePath(path.c_str()).c_str(), &info) == 0;
   }
-  unsigned long Write(const std::wstring& path, const std::string& bytes) override {
-    std::FILE* file = std::fopen(NativePath(path.c_str()).c_str(), "wb");
-    if (file == nullptr) return 3;  // the path cannot be written
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written ? 0 : 29;  // the write failed
+  unsigned long CreateNew(const std::wstring& path, const std::string& bytes) override {
+    const int file = ::open(NativePath(path.c_str()).c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file < 0) return errno == EEXIST ? kFileExists : errno == EACCES ? 5 : 3;
+    const bool written =
+        ::write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return ::close(file) == 0 && written ? 0 : 29;  // the write failed
   }
 };
 

@@ -187,8 +187,8 @@ class HostFiles : public MachineFiles {
     const wchar_t* name = length > 0 && length <= MAX_PATH * 2 ? expanded : path.c_str();
     return ::GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES;
   }
-  unsigned long Write(const std::wstring& path, const std::string& bytes) override {
-    unique_file_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  unsigned long CreateNew(const std::wstring& path, const std::string& bytes) override {
+    unique_file_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ::GetLastError();
     DWORD written = 0;

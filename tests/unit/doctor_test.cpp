@@ -129,6 +129,8 @@ struct Mend {
   const char* backup;
   bool done;
   const char* told;
+  const wchar_t* undeletable = L"";
+  bool backupThere = false;  // a file already at `backup`, never replaced
 };
 
 TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
@@ -140,10 +142,12 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
        "(error 5: access denied): run as an administrator; nothing "
        "changed"},
       {0, "/nonexistent/folder/backup.reg", false, "cannot be written"},
+      {0, written.c_str(), false, "(error 80: the file exists); nothing changed", L"", true},
   };
   const std::wstring ini = Path("ipconfig_xen_vm.ini");
   for (const Mend& mend : kMends) {
     std::remove(written.c_str());
+    if (mend.backupThere) std::ofstream(written) << "[ipconfig]\n";
     MachineDescription description;
     std::wstring error;
     ASSERT_TRUE(LoadMachineFile(Path("ghost.ini"), description, error));
@@ -163,7 +167,7 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
         kInterfacesKey + std::wstring(L"{6C1A3B0E-0000-4000-8000-00005E0053AA}");
     if (!mend.done) {
       EXPECT_EQ(before, machine.machine.registry);
-      EXPECT_EQ(std::string(), testing::ReadFile(written));
+      EXPECT_EQ(mend.backupThere ? "[ipconfig]\n" : "", testing::ReadFile(written));
       continue;
     }
     // Only the ghost's key changed: its static values gone, DHCP on.
@@ -204,8 +208,7 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
       {TextValue(L"Name", kRegSz, {L"a \"quoted\" c:\\path"}),
        L"\"Name\"=\"a \\\"quoted\\\" c:\\\\path\""},
       {TextValue(L"", kRegSz, {L"default"}), L"@=\"default\""},
-      {TextValue(L"Two\nlines", kRegSz, {L"x\ny"}),
-       L"\"Two\nlines\"=hex(1):78,00,0a,00,79,00,00,00"},
+      {TextValue(L"Two lines", kRegSz, {L"x\ny"}), L"\"Two lines\"=hex(1):78,00,0a,00,79,00,00,00"},
       {cut, L"\"Cut\"=hex(1):61,00,62"},
       {DwordValue(L"Metric", 0x1234abcd), L"\"Metric\"=dword:1234abcd"},
       {binary, L"\"Blob\"=hex:00,ab,10"},
@@ -224,6 +227,47 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
                   std::wstring(c.line) + L"\r\n",
               FromUtf16(bytes, 2, false));
   }
+}
+
+// A name a .reg file cannot hold on one line is refused with its whole key,
+// so that no crafted name becomes a key of its own when the backup is
+// imported.
+TEST(DoctorBackup, RefusesNamesThatWouldBreakALine) {
+  const struct {
+    std::wstring key, value;
+  } kNames[] = {{L"K", L"x\r\n[HKEY_LOCAL_MACHINE\\Run]"},
+                {L"K", L"a\nb"},
+                {L"K\n[HKEY_LOCAL_MACHINE\\Run", L"v"},
+                {L"K]", L"v"}};
+  for (const auto& c : kNames) {
+    MachineDescription description;
+    description.registry[c.key] = {DwordValue(c.value, 1)};
+    DescribedMachine machine(description);
+    std::string bytes;
+    unsigned long error = 0;
+    EXPECT_FALSE(RegBackup(machine, {c.key}, bytes, error)) << Utf8(c.key + L" " + c.value);
+    EXPECT_EQ(13u, error);
+  }
+}
+
+// A value that cannot be deleted stops the mend of its key: DHCP is not
+// turned on beside the addresses left.
+TEST(DoctorMends, StopsAKeyAtAValueItCannotDelete) {
+  const std::string backup = ::testing::TempDir() + "ghost-half.reg";
+  std::remove(backup.c_str());
+  MachineDescription description;
+  std::wstring error;
+  ASSERT_TRUE(LoadMachineFile(Path("ghost.ini"), description, error));
+  DescribedMachine machine(description);
+  machine.undeletable = L"SubnetMask";
+  const std::wstring key = kInterfacesKey + std::wstring(L"{6C1A3B0E-0000-4000-8000-00005E0053AA}");
+  std::vector<std::wstring> lines;
+  EXPECT_FALSE(
+      FixGhostAddresses(Diagnose(Path("ipconfig_xen_vm.ini"), L"", machine.View()).findings,
+                        std::wstring(backup.begin(), backup.end()), machine.View(), lines));
+  EXPECT_EQ(DwordValue(L"EnableDHCP", 0), machine.machine.registry[key].back());
+  EXPECT_EQ(L"HKLM\\" + key + L" left as it is now: DHCP not turned on", lines.back());
+  std::remove(backup.c_str());
 }
 
 }  // namespace
