@@ -3,6 +3,7 @@
 #include "netconfig/log_lines.h"
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {

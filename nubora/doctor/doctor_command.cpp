@@ -12,6 +12,7 @@
 #include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {

@@ -3,6 +3,7 @@
 
 #include "nubora/doctor/doctor.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/system_errors.h"
 
 namespace nubora {
 namespace {
@@ -94,7 +95,8 @@ bool FixGhostAddresses(const std::vector<Finding>& findings, const std::wstring&
   for (const std::wstring& key : keys) {
     if ((error = registry.CheckWritable(key)) != 0) {
       lines.push_back(L"HKLM\\" + key + L" cannot be changed (" + ErrorText(error) + L")" +
-                      (error == 5 ? L": run as an administrator" : L"") + L"; nothing changed");
+                      (error == kErrorAccessDenied ? L": run as an administrator" : L"") +
+                      L"; nothing changed");
       return false;
     }
   }
@@ -110,7 +112,7 @@ bool FixGhostAddresses(const std::vector<Finding>& findings, const std::wstring&
   for (const std::wstring& key : keys) {
     for (const wchar_t* name : kStaticValues) {
       error = registry.DeleteValue(key, name);
-      if (error == 2) continue;  // not there
+      if (error == kErrorFileNotFound) continue;  // not there
       lines.push_back((error == 0 ? L"deleted HKLM\\" : L"cannot delete HKLM\\") + key + L"\\" +
                       name + (error == 0 ? L"" : L" (" + ErrorText(error) + L")"));
       done = done && error == 0;

@@ -22,6 +22,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -213,9 +214,8 @@ int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std:
     if (adaptersArg == L"host") {
       const unsigned long failed = CurrentPlatform().adapters->Enumerate(adapters);
       if (failed != 0) {
-        return args.Usage(L"the adapters of this machine cannot be listed (error " +
-                              std::to_wstring(failed) + L")",
-                          err);
+        return args.Usage(
+            L"the adapters of this machine cannot be listed (" + ErrorText(failed) + L")", err);
       }
     } else if (!LoadAdaptersFile(adaptersArg, adapters, error)) {
       return args.Usage(error, err);

@@ -8,6 +8,7 @@
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -93,8 +94,8 @@ int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& p
     case Mode::kService: {
       const unsigned long error = RunReportService(options, platform);
       if (error == 0) return 0;
-      err = ToMultibyte(L"nubora report: not started by the service manager (error " +
-                        Number(error) + L")\n");
+      err = ToMultibyte(L"nubora report: not started by the service manager (" + ErrorText(error) +
+                        L")\n");
       return 1;
     }
     case Mode::kReport:

@@ -5,6 +5,7 @@
 #include "logread/line_match.h"
 #include "netconfig/command_runner.h"
 #include "netconfig/log_lines.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -25,35 +26,6 @@ std::wstring Printable(const std::wstring& text) {
 }
 
 std::wstring Number(std::size_t value) { return std::to_wstring(value); }
-
-// The tool's own words, the same on every platform and in every locale.
-std::wstring ErrorMeaning(unsigned long code) {
-  static const struct {
-    unsigned long code;
-    const wchar_t* meaning;
-  } kMeanings[] = {{2, L"file not found"},
-                   {3, L"path not found"},
-                   {5, L"access denied"},
-                   {8, L"not enough memory"},
-                   {32, L"file in use by another process"},
-                   {87, L"invalid parameter"},
-                   {193, L"not a valid Windows program"},
-                   {740, L"needs elevation"},
-                   {1053, L"no answer to the service manager in time"},
-                   {1060, L"service not installed"},
-                   {1066, L"a service-specific error"},
-                   {1067, L"the process ended unexpectedly"},
-                   {1073, L"service already installed"}};
-  for (const auto& entry : kMeanings) {
-    if (entry.code == code) return entry.meaning;
-  }
-  return L"";
-}
-
-std::wstring ErrorText(unsigned long code) {
-  const std::wstring meaning = ErrorMeaning(code);
-  return L"error " + std::to_wstring(code) + (meaning.empty() ? L"" : L": " + meaning);
-}
 
 std::wstring CommandText(const CommandOutcome& command) {
   switch (command.end) {

@@ -11,6 +11,7 @@
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
 #include "platform/log_file.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/log_file.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
@@ -18,16 +19,16 @@ namespace {
 unsigned long WindowsError(int error) {
   switch (error) {
     case ENOENT:
-      return 2;  // ERROR_FILE_NOT_FOUND
+      return kErrorFileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-      return 3;  // ERROR_PATH_NOT_FOUND
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
-      return 5;  // ERROR_ACCESS_DENIED
+      return kErrorAccessDenied;
     default:
-      return 87;  // ERROR_INVALID_PARAMETER
+      return kErrorInvalidParameter;
   }
 }
 

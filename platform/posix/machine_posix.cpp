@@ -8,12 +8,11 @@
 #include "platform/machine.h"
 #include "platform/platform.h"
 #include "platform/portable_ini.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
 namespace {
-
-constexpr unsigned long kNotSupported = 50;
 
 class NoMachine : public NetworkDevices,
                   public Registry,
@@ -21,31 +20,31 @@ class NoMachine : public NetworkDevices,
                   public ServiceConfigs,
                   public MachineFiles {
  public:
-  unsigned long Present(std::vector<std::wstring>&) override { return kNotSupported; }
+  unsigned long Present(std::vector<std::wstring>&) override { return kNotAvailable; }
   unsigned long SubKeys(const std::wstring&, std::vector<std::wstring>&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
   unsigned long Values(const std::wstring&, std::vector<RegistryValue>&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
-  unsigned long CheckWritable(const std::wstring&) override { return kNotSupported; }
+  unsigned long CheckWritable(const std::wstring&) override { return kNotAvailable; }
   unsigned long DeleteValue(const std::wstring&, const std::wstring&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
   unsigned long SetValue(const std::wstring&, const RegistryValue&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
-  unsigned long Read(std::vector<AddressDetection>&) override { return kNotSupported; }
-  unsigned long Query(const wchar_t*, ServiceConfig&) override { return kNotSupported; }
+  unsigned long Read(std::vector<AddressDetection>&) override { return kNotAvailable; }
+  unsigned long Query(const wchar_t*, ServiceConfig&) override { return kNotAvailable; }
   bool Exists(const std::wstring& path) override {
     struct stat info;
     return ::stat(NativePath(path.c_str()).c_str(), &info) == 0;
   }
   unsigned long Write(const std::wstring& path, const std::string& bytes) override {
     std::FILE* file = std::fopen(NativePath(path.c_str()).c_str(), "wb");
-    if (file == nullptr) return 3;  // the path cannot be written
+    if (file == nullptr) return kErrorPathNotFound;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written ? 0 : 29;  // the write failed
+    return std::fclose(file) == 0 && written ? 0 : kErrorWriteFault;
   }
 };
 
