@@ -1,5 +1,4 @@
-#include <cstring>
-
+#include "netconfig/discovery.h"
 #include "netconfig/log_lines.h"
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
@@ -115,7 +114,7 @@ void Locate(const Reading& reading, std::uint32_t ipv4, std::wstring& section,
     }
   }
   for (std::size_t r = 0; carrier != nullptr && r < reading.ini.records->size(); ++r) {
-    if (std::memcmp(carrier->physical, (*reading.ini.records)[r].mac, kMacLength) == 0) {
+    if (AdapterHasMac(*carrier, (*reading.ini.records)[r].mac)) {
       section = reading.Section(r);
       return;
     }

@@ -12,6 +12,7 @@
 #include "logread/run_parser.h"
 #include "logread/run_verdict.h"
 #include "netconfig/config_file.h"
+#include "netconfig/discovery.h"
 #include "netconfig/log.h"
 #include "netconfig/log_lines.h"
 #include "netconfig/run.h"
