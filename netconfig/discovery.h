@@ -26,5 +26,7 @@ void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current);
 
 constexpr unsigned long kDiscoveryPauseMs = 30000;
 constexpr int kDiscoveryMaxRetries = 7;
+// The most a run waits for a missing adapter: every retry's pause.
+constexpr unsigned long kDiscoveryWaitSeconds = kDiscoveryPauseMs / 1000 * kDiscoveryMaxRetries;
 
 }  // namespace nubora

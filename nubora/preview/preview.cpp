@@ -173,8 +173,9 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
     netsh.push_back(Utf8(line));
   }
   if (run.pauses > 0) {
-    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(run.pauses) +
-              L" times for 30 s (" + std::to_wstring(run.waited / 1000) +
+    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(run.pauses) + L" times for " +
+              std::to_wstring(kDiscoveryPauseMs / 1000) + L" s (" +
+              std::to_wstring(run.waited / 1000) +
               L" s in all) waiting for an adapter that is missing\n");
   }
   // With a run to judge, the exit code is its verdict, as status would tell it.

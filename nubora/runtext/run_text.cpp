@@ -4,6 +4,7 @@
 
 #include "logread/line_match.h"
 #include "netconfig/command_runner.h"
+#include "netconfig/discovery.h"
 #include "netconfig/log_lines.h"
 #include "platform/system_errors.h"
 #include "platform/text.h"
@@ -32,7 +33,7 @@ std::wstring CommandText(const CommandOutcome& command) {
     case CommandEnd::kEnded:
       return L"ended within " + Number(kWaitSliceMs / 1000 * (command.slices + 1)) + L" s";
     case CommandEnd::kTimedOut:
-      return L"timed out after " + Number(kWaitSliceMs / 1000 * kWaitSlices) + L" s";
+      return L"timed out after " + Number(kCommandTimeOutSeconds) + L" s";
     case CommandEnd::kCreateFailed:
       return TextBefore(kCreateFailedFormat) +
              ErrorText(static_cast<unsigned long>(command.error)) + L")";
@@ -163,7 +164,7 @@ std::wstring RunText(const RunStatus& run) {
     out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
     if (run.passes > 1) {
       out += L" (" + Number(run.passes - 1) + (run.passes == 2 ? L" retry" : L" retries") +
-             L" after 30 s)";
+             L" after " + Number(kDiscoveryPauseMs / 1000) + L" s)";
     }
     if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
     if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";
