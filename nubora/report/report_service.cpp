@@ -107,7 +107,6 @@ unsigned long InstallReportService(const ReportOptions& options, EventLog& event
 }
 
 unsigned long UninstallReportService(const ReportPlatform& platform) {
-  constexpr unsigned long kStopWaitSeconds = 30;
   // Stopped first: a service that only gets marked for deletion goes on
   // waiting, reports after its event source is gone and blocks a reinstall.
   unsigned long stopError = 0;
