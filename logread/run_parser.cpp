@@ -142,7 +142,7 @@ bool RunParser::Applying(const std::wstring& line) {
 }
 
 bool RunParser::PostScript(const std::wstring& line) {
-  if (!run_.postScriptLogged && line == kPostScriptCommand) {
+  if (!run_.postScriptLogged && line == kPostScriptCommand.text) {
     run_.postScriptLogged = true;
     run_.postScript.line = line;
     StartCommand(apply_.runner, run_.postScript);

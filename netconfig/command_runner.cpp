@@ -36,7 +36,7 @@ std::int32_t RunCommandAndWait(wchar_t* commandLine) {
 
 std::int32_t RunPostScript() {
   wchar_t commandLine[kCommandLineCapacity] = {};
-  std::wcsncpy(commandLine, kPostScriptCommand, kCommandLineCapacity - 1);
+  std::wcsncpy(commandLine, kPostScriptCommand.text, kCommandLineCapacity - 1);
   RunCommandAndWait(commandLine);
   return 0;
 }

@@ -17,13 +17,6 @@ void LogMac(const wchar_t* prefix, const std::uint8_t (&mac)[kMacLength]) {
   LogValue(prefix, MacText(mac).c_str());
 }
 
-bool AdapterHasMac(const AdapterInfo& adapter, const std::uint8_t (&mac)[kMacLength]) {
-  for (std::size_t i = 0; i < kMacLength; ++i) {
-    if (adapter.physical[i] != mac[i]) return false;
-  }
-  return true;
-}
-
 // Dotted text of an address in a cleared buffer of the address capacity.
 void DottedText(std::uint32_t address, wchar_t (&buffer)[kAddressTextCapacity]) {
   std::wmemset(buffer, L'\0', kAddressTextCapacity);
@@ -35,13 +28,7 @@ std::size_t MatchPass(AdapterConfigList& desired, const std::vector<AdapterInfo>
                       AdapterConfigList& current) {
   std::size_t found = 0;
   for (AdapterConfig& record : desired) {
-    const AdapterInfo* match = nullptr;
-    for (const AdapterInfo& adapter : adapters) {
-      if (AdapterHasMac(adapter, record.mac)) {
-        match = &adapter;
-        break;
-      }
-    }
+    const AdapterInfo* match = AdapterWithMac(adapters, record.mac);
     if (match == nullptr) {
       LogMac(kNotFoundPrefix, record.mac);
       continue;
@@ -62,6 +49,21 @@ std::size_t MatchPass(AdapterConfigList& desired, const std::vector<AdapterInfo>
 }
 
 }  // namespace
+
+bool AdapterHasMac(const AdapterInfo& adapter, const std::uint8_t (&mac)[kMacLength]) {
+  for (std::size_t i = 0; i < kMacLength; ++i) {
+    if (adapter.physical[i] != mac[i]) return false;
+  }
+  return true;
+}
+
+const AdapterInfo* AdapterWithMac(const std::vector<AdapterInfo>& adapters,
+                                  const std::uint8_t (&mac)[kMacLength]) {
+  for (const AdapterInfo& adapter : adapters) {
+    if (AdapterHasMac(adapter, mac)) return &adapter;
+  }
+  return nullptr;
+}
 
 void getCurrentConfig(const AdapterInfo& adapter, AdapterConfigList& current) {
   std::unique_ptr<AddressList> addresses(new AddressList);

@@ -2,10 +2,9 @@
 
 #include <cstdint>
 
-namespace nubora {
+#include "netconfig/paths.h"
 
-constexpr const wchar_t* kLogPath = L"c:\\windows\\ipconfig_service.log";
-constexpr const wchar_t* kConfigPath = L"c:\\windows\\ipconfig_xen_vm.ini";
+namespace nubora {
 
 // One whole configuration pass, from opening the log to the post script,
 // framed by a start and an end time in the log. Always 0.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace nubora {
@@ -10,7 +11,7 @@ namespace nubora {
 // so that a running service can go on appending to it. Closed when destroyed.
 class SharedReadFile {
  public:
-  SharedReadFile() = default;
+  SharedReadFile();
   ~SharedReadFile();
   SharedReadFile(const SharedReadFile&) = delete;
   SharedReadFile& operator=(const SharedReadFile&) = delete;
@@ -25,7 +26,10 @@ class SharedReadFile {
   std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
 
  private:
-  std::intptr_t handle_ = -1;
+  // The platform's open file (a Windows file handle, a POSIX descriptor) in
+  // its own owner; null until opened.
+  struct OpenFile;
+  std::unique_ptr<OpenFile> file_;
 };
 
 // The ANSI code page the service writes its log in: that of LocalSystem's

@@ -91,7 +91,7 @@ class AddressTable {
 };
 
 struct ServiceConfig {
-  unsigned long startType = 0;  // 2: automatic
+  unsigned long startType = 0;  // scm::kAutoStart, ...
   std::wstring account;
   std::wstring imagePath;
 };

@@ -58,7 +58,7 @@ unsigned long NUBORA_CALLBACK ServiceRunner::Handler(unsigned long control, unsi
 unsigned long ServiceRunner::Control(unsigned long control) {
   if (control != scm::kControlStop && control != scm::kControlShutdown) {
     const bool answered = control == scm::kControlInterrogate || !setup_.refusesUnknownControls;
-    return answered ? 0 : scm::kErrorCallNotImplemented;
+    return answered ? 0 : kErrorCallNotImplemented;
   }
   {
     std::unique_lock<std::mutex> lock(mutex_);

@@ -5,11 +5,6 @@
 namespace nubora {
 namespace {
 
-constexpr unsigned long kErrorAccessDenied = 5;
-constexpr unsigned long kErrorNotEnoughMemory = 8;
-constexpr unsigned long kErrorInvalidParameter = 87;
-constexpr unsigned long kErrorTooManyThreads = 155;  // ERROR_TOO_MANY_TCBS
-
 unsigned long FromErrno(int value) {
   switch (value) {
     case EAGAIN:

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/system_errors.h"
+
 #if defined(_WIN32)
 #define NUBORA_CALLBACK __stdcall
 #else
@@ -41,14 +43,6 @@ constexpr unsigned long kQueryStatus = 0x4;
 constexpr unsigned long kStop = 0x20;
 constexpr unsigned long kDelete = 0x10000;
 constexpr unsigned long kServiceAllAccess = 0xF01FF;
-// Error codes.
-constexpr unsigned long kErrorCallNotImplemented = 120;
-constexpr unsigned long kErrorServiceRequestTimeout = 1053;
-constexpr unsigned long kErrorServiceNotActive = 1062;
-constexpr unsigned long kErrorServiceSpecific = 1066;
-constexpr unsigned long kErrorProcessAborted = 1067;
-constexpr unsigned long kErrorServiceDoesNotExist = 1060;
-constexpr unsigned long kErrorServiceNeverStarted = 1077;
 }  // namespace scm
 
 // The platform's SERVICE_STATUS layout: seven unsigned 32-bit fields.
@@ -150,8 +144,8 @@ class ServiceWatch {
   // 0 with `snapshot` filled (not installed when there is no such service),
   // or the Windows error code when the service manager cannot be asked.
   virtual unsigned long Query(const wchar_t* name, ServiceSnapshot& snapshot) = 0;
-  // Asks a running service to stop: 0, or the Windows error code (1062 when
-  // it is not running).
+  // Asks a running service to stop: 0, or the Windows error code
+  // (kErrorServiceNotActive when it is not running).
   virtual unsigned long RequestStop(const wchar_t* name) = 0;
 };
 

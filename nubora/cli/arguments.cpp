@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "netconfig/paths.h"
 #include "platform/code_page.h"
 
 namespace nubora {
-
-const wchar_t kServiceLog[] = L"c:\\windows\\ipconfig_service.log";
 
 bool ParseDigits(const std::wstring& text, std::uint64_t& value) {
   if (text.empty()) return false;
@@ -91,7 +90,7 @@ void Arguments::Fail(const std::wstring& message) {
 
 bool Arguments::Log(std::wstring& log) {
 #if defined(_WIN32)
-  if (log.empty()) log = kServiceLog;
+  if (log.empty()) log = kLogPath;
 #endif
   if (log.empty()) Fail(L"no log given");
   return !log.empty();

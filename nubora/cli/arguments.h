@@ -8,9 +8,6 @@ namespace nubora {
 
 constexpr int kUsageExit = 2;
 
-// The log the service writes on Windows, the verbs' default log there.
-extern const wchar_t kServiceLog[];
-
 // A verb's arguments, read one at a time by the verb's own loop:
 //
 //   Arguments args(L"status", kHelp, argv);

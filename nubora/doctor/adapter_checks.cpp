@@ -1,8 +1,8 @@
-#include <cstring>
-
+#include "netconfig/discovery.h"
 #include "netconfig/log_lines.h"
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -59,8 +59,8 @@ void CheckGhostsAndMacs(const Reading& reading, const MachinePlatform& machine,
     Finding finding{"mac-absent",
                     Severity::kError,
                     reading.Section(r),
-                    L"no present adapter has MAC " + MacText(record.mac) +
-                        L": a boot waits 210 s for it, then skips it",
+                    L"no present adapter has MAC " + MacText(record.mac) + L": a boot waits " +
+                        Number(kDiscoveryWaitSeconds) + L" s for it, then skips it",
                     {{"mac", MacText(record.mac)}},
                     {},
                     L"attach the adapter with this MAC, or set the new adapter's MAC in the "
@@ -114,12 +114,16 @@ void Locate(const Reading& reading, std::uint32_t ipv4, std::wstring& section,
     }
   }
   for (std::size_t r = 0; carrier != nullptr && r < reading.ini.records->size(); ++r) {
-    if (std::memcmp(carrier->physical, (*reading.ini.records)[r].mac, kMacLength) == 0) {
+    if (AdapterHasMac(*carrier, (*reading.ini.records)[r].mac)) {
       section = reading.Section(r);
       return;
     }
   }
 }
+
+// Detection takes about a second: an address still tentative this long after
+// is stuck.
+constexpr unsigned long kTentativeRecheckMs = 3000;
 
 void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
                      std::vector<Finding>& out) {
@@ -140,9 +144,8 @@ void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
   const bool tentative = std::any_of(first.begin(), first.end(), [](const AddressDetection& a) {
     return a.state == AddressState::kTentative;
   });
-  // Detection takes about a second: one still tentative 3 s on is stuck.
   if (tentative) {
-    machine.clock->Sleep(3000);
+    machine.clock->Sleep(kTentativeRecheckMs);
     machine.addresses->Read(later);
   }
   for (const AddressDetection& address : first) {
@@ -164,7 +167,8 @@ void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
                     Dotted(address.ipv4) +
                         (duplicate ? L" is a duplicate: another machine holds it, and Windows "
                                      L"never tries it again"
-                                   : L" is still tentative 3 s later"),
+                                   : L" is still tentative " + Number(kTentativeRecheckMs / 1000) +
+                                         L" s later"),
                     {},
                     {},
                     L"find the other holder (arp -a from a neighbour), free the address, then "

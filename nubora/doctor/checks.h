@@ -12,8 +12,6 @@
 
 namespace nubora {
 
-constexpr wchar_t kPostScript[] = L"c:\\windows\\ipconfig_post.bat";
-
 std::wstring Lower(std::wstring text);
 std::wstring Dotted(std::uint32_t ipv4);
 bool IsLinkLocal(std::uint32_t ipv4);

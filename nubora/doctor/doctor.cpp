@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "netconfig/paths.h"
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/text.h"
@@ -47,13 +48,13 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   CheckDrift(reading, ini, out);
   CheckServices(machine, out);
   if (!log.empty()) CheckLastBoot(log, out);
-  if (!machine.files->Exists(kPostScript)) {
+  if (!machine.files->Exists(kPostScriptPath)) {
     out.push_back({"post-script",
                    Severity::kInfo,
                    L"",
                    std::wstring(L"no post script: each boot still starts cmd.exe for ") +
-                       kPostScript + L", which ends at once (the log does not tell)",
-                   {{"file", kPostScript}},
+                       kPostScriptPath + L", which ends at once (the log does not tell)",
+                   {{"file", kPostScriptPath}},
                    {},
                    L"none needed; or put the commands to run after each boot in it"});
   }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "netconfig/run.h"
+#include "netconfig/paths.h"
 #include "nubora/doctor/doctor.h"
 #include "nubora/machine/adapters_file.h"
 #include "nubora/machine/stand_ins.h"
@@ -12,6 +12,7 @@
 #include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -21,12 +22,15 @@ using Json = nlohmann::ordered_json;
 
 constexpr int kUsage = 2;
 
-const wchar_t kDoctorHelp[] =
-    L"usage: nubora doctor [INI] [--machine FILE|host] [--json]\n"
-    L"                     [--fix ghost-addresses [--backup FILE]]\n"
-    L"  What stands now between this machine and the network INI asks for: one\n"
-    L"  finding per line, by section, with its evidence and its fix.\n"
-    L"  INI        default c:\\windows\\ipconfig_xen_vm.ini\n"
+const std::wstring kDoctorHelp =
+    std::wstring(
+        L"usage: nubora doctor [INI] [--machine FILE|host] [--json]\n"
+        L"                     [--fix ghost-addresses [--backup FILE]]\n"
+        L"  What stands now between this machine and the network INI asks for: one\n"
+        L"  finding per line, by section, with its evidence and its fix.\n"
+        L"  INI        default ") +
+    kConfigPath +
+    L"\n"
     L"  --machine  a machine description (see examples/machine.ini), or host,\n"
     L"             the machine it runs on (the default on Windows)\n"
     L"  --json     the same as one JSON document\n"
@@ -121,7 +125,7 @@ int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::
   if (!host && !LoadMachineFile(options.machine, description, error)) return Usage(error, err);
   DescribedMachine described(description);
   const MachinePlatform machine = host ? HostMachine() : described.View();
-  const std::wstring log = host ? L"c:\\windows\\ipconfig_service.log" : description.log;
+  const std::wstring log = host ? std::wstring(kLogPath) : description.log;
 
   const Diagnosis diagnosis = Diagnose(options.ini, log, machine);
   if (diagnosis.adaptersError != 0) {

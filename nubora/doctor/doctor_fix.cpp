@@ -76,7 +76,7 @@ bool RegBackup(Registry& registry, const std::vector<std::wstring>& keys, std::s
     std::vector<RegistryValue> values;
     error = registry.Values(key, values);
     if (error != 0) return false;
-    error = kInvalidData;
+    error = kErrorInvalidData;
     if (Unquotable(key) || key.find(L']') != std::wstring::npos) return false;
     for (const RegistryValue& value : values) {
       if (Unquotable(value.name)) return false;
@@ -112,7 +112,8 @@ bool FixGhostAddresses(const std::vector<Finding>& findings, const std::wstring&
   for (const std::wstring& key : keys) {
     if ((error = registry.CheckWritable(key)) != 0) {
       lines.push_back(L"HKLM\\" + key + L" cannot be changed (" + ErrorText(error) + L")" +
-                      (error == 5 ? L": run as an administrator" : L"") + L"; nothing changed");
+                      (error == kErrorAccessDenied ? L": run as an administrator" : L"") +
+                      L"; nothing changed");
       return false;
     }
   }
@@ -130,7 +131,7 @@ bool FixGhostAddresses(const std::vector<Finding>& findings, const std::wstring&
     bool cleared = true;
     for (const wchar_t* name : kStaticValues) {
       error = registry.DeleteValue(key, name);
-      if (error == 2) continue;  // not there
+      if (error == kErrorFileNotFound) continue;  // not there
       lines.push_back((error == 0 ? L"deleted HKLM\\" : L"cannot delete HKLM\\") + key + L"\\" +
                       name + (error == 0 ? L"" : L" (" + ErrorText(error) + L")"));
       if (error != 0) {

@@ -3,6 +3,8 @@
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
 #include "platform/log_file.h"
+#include "platform/services.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -38,7 +40,7 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
       if (!config.imagePath.empty()) finding.evidence.push_back({"image_path", config.imagePath});
       out.push_back(finding);
     };
-    if (error == 1060) {
+    if (error == kErrorServiceDoesNotExist) {
       if (service.required) add(L"is not registered", service.install);
       continue;
     }
@@ -46,7 +48,7 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
       add(L"cannot be asked about (" + ErrorText(error) + L")", L"run as an administrator");
       continue;
     }
-    if (config.startType != 2) {
+    if (config.startType != scm::kAutoStart) {
       add(L"does not start automatically (start type " + Number(config.startType) + L")",
           L"sc config " + name + L" start= auto");
     }

@@ -1,7 +1,6 @@
 #include "nubora/machine/predicted_run.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "netconfig/log.h"
 #include "netconfig/run.h"
@@ -25,14 +24,6 @@ std::string ReadBack(std::FILE* file) {
 
 }  // namespace
 
-const AdapterInfo* AdapterWithMac(const std::vector<AdapterInfo>& adapters,
-                                  const std::uint8_t (&mac)[kMacLength]) {
-  for (const AdapterInfo& adapter : adapters) {
-    if (std::memcmp(adapter.physical, mac, kMacLength) == 0) return &adapter;
-  }
-  return nullptr;
-}
-
 IniReading ReadIniQuietly(const std::wstring& path) {
   std::FILE* scratch = std::tmpfile();
   SetLogStream(scratch);
@@ -47,7 +38,7 @@ IniReading ReadIniQuietly(const std::wstring& path) {
   const AdapterConfigList& records = *reading.records;
   for (std::size_t r = 0; r < records.size(); ++r) {
     std::size_t earlier = 0;
-    while (earlier < r && std::memcmp(records[earlier].mac, records[r].mac, kMacLength) != 0) {
+    while (earlier < r && !SameMac(records[earlier].mac, records[r].mac)) {
       ++earlier;
     }
     reading.sameMacAs.push_back(earlier < r ? earlier + 1 : 0);

@@ -35,8 +35,4 @@ struct PredictedRun {
 PredictedRun PredictRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini,
                         const std::wstring& path);
 
-// The adapter that carries `mac`, or null.
-const AdapterInfo* AdapterWithMac(const std::vector<AdapterInfo>& adapters,
-                                  const std::uint8_t (&mac)[kMacLength]);
-
 }  // namespace nubora

@@ -1,6 +1,7 @@
 #include "nubora/machine/stand_ins.h"
 
 #include "netconfig/apply.h"
+#include "platform/system_errors.h"
 
 namespace nubora {
 namespace {
@@ -74,19 +75,19 @@ unsigned long DescribedMachine::SubKeys(const std::wstring& key, std::vector<std
         path.substr(key.size() + 1, path.find(L'\\', key.size() + 1) - key.size() - 1);
     if (names.empty() || names.back() != name) names.push_back(name);
   }
-  return exists ? 0 : 2;
+  return exists ? 0 : kErrorFileNotFound;
 }
 
 unsigned long DescribedMachine::Values(const std::wstring& key,
                                        std::vector<RegistryValue>& values) {
   const auto found = machine.registry.find(key);
-  if (found == machine.registry.end()) return 2;
+  if (found == machine.registry.end()) return kErrorFileNotFound;
   values = found->second;
   return 0;
 }
 
 unsigned long DescribedMachine::CheckWritable(const std::wstring& key) {
-  return machine.registry.count(key) == 0 ? 2 : writeError;
+  return machine.registry.count(key) == 0 ? kErrorFileNotFound : writeError;
 }
 
 unsigned long DescribedMachine::DeleteValue(const std::wstring& key, const std::wstring& name) {
@@ -99,7 +100,7 @@ unsigned long DescribedMachine::DeleteValue(const std::wstring& key, const std::
       return 0;
     }
   }
-  return 2;
+  return kErrorFileNotFound;
 }
 
 unsigned long DescribedMachine::SetValue(const std::wstring& key, const RegistryValue& value) {
@@ -110,14 +111,14 @@ unsigned long DescribedMachine::SetValue(const std::wstring& key, const Registry
 }
 
 unsigned long DescribedMachine::Read(std::vector<AddressDetection>& addresses) {
-  if (!machine.addressTable) return 50;
+  if (!machine.addressTable) return kNotAvailable;
   addresses = looks++ == 0 ? machine.firstLook : machine.laterLook;
   return 0;
 }
 
 unsigned long DescribedMachine::Query(const wchar_t* name, ServiceConfig& config) {
   const auto found = machine.services.find(name);
-  if (found == machine.services.end()) return 1060;
+  if (found == machine.services.end()) return kErrorServiceDoesNotExist;
   config = found->second;
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "logread/run_parser.h"
 #include "logread/run_verdict.h"
 #include "netconfig/config_file.h"
+#include "netconfig/discovery.h"
 #include "netconfig/log.h"
 #include "netconfig/log_lines.h"
 #include "netconfig/run.h"
@@ -22,6 +23,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -171,8 +173,9 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
     netsh.push_back(Utf8(line));
   }
   if (run.pauses > 0) {
-    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(run.pauses) +
-              L" times for 30 s (" + std::to_wstring(run.waited / 1000) +
+    shown.Add(L"----- note\nthe run would pause " + std::to_wstring(run.pauses) + L" times for " +
+              std::to_wstring(kDiscoveryPauseMs / 1000) + L" s (" +
+              std::to_wstring(run.waited / 1000) +
               L" s in all) waiting for an adapter that is missing\n");
   }
   // With a run to judge, the exit code is its verdict, as status would tell it.
@@ -213,9 +216,8 @@ int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std:
     if (adaptersArg == L"host") {
       const unsigned long failed = CurrentPlatform().adapters->Enumerate(adapters);
       if (failed != 0) {
-        return args.Usage(L"the adapters of this machine cannot be listed (error " +
-                              std::to_wstring(failed) + L")",
-                          err);
+        return args.Usage(
+            L"the adapters of this machine cannot be listed (" + ErrorText(failed) + L")", err);
       }
     } else if (!LoadAdaptersFile(adaptersArg, adapters, error)) {
       return args.Usage(error, err);

@@ -11,6 +11,7 @@
 #include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -63,7 +64,7 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
     std::wstring unread = L"no run in " + options.log;
     const bool opened = file.Open(options.log, openError);
     if (!opened) {
-      unread = L"cannot read " + options.log + L" (error " + Number(openError) + L")";
+      unread = L"cannot read " + options.log + L" (" + ErrorText(openError) + L")";
     }
     const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run);
     const Report report = TellBoot(watch, hasRun ? &run : nullptr, unread);

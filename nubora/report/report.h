@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "netconfig/run.h"
+#include "netconfig/paths.h"
 #include "nubora/report/service_wait.h"
 #include "platform/event_log.h"
 #include "platform/machine.h"
@@ -32,7 +32,8 @@ struct ReportPlatform {
 // This system's serial console, Event Log and service watch.
 ReportPlatform NativeReportPlatform();
 
-constexpr unsigned long kDefaultWaitSeconds = 900;  // 210 s of adapters, hung commands
+// Room for the adapters' wait (kDiscoveryWaitSeconds) and hung commands.
+constexpr unsigned long kDefaultWaitSeconds = 900;
 
 struct ReportOptions {
   std::wstring log;             // the service's log where the platform has one

@@ -3,27 +3,34 @@
 #include <climits>
 #include <cstdint>
 
+#include "netconfig/paths.h"
 #include "nubora/cli/arguments.h"
 #include "nubora/report/report_service.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
 namespace {
 
-const wchar_t kReportHelp[] =
-    L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
-    L"                     [--wait-for-service [SECONDS]] [--codepage N]\n"
-    L"       nubora report --install-service | --uninstall-service\n"
-    L"  Tells the log's last run, as nubora status does, on the serial console\n"
-    L"  and in the Application event log (source NuboraService).\n"
-    L"  LOG       the log (on Windows c:\\windows\\ipconfig_service.log by default)\n"
+const std::wstring kReportHelp =
+    std::wstring(
+        L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
+        L"                     [--wait-for-service [SECONDS]] [--codepage N]\n"
+        L"       nubora report --install-service | --uninstall-service\n"
+        L"  Tells the log's last run, as nubora status does, on the serial console\n"
+        L"  and in the Application event log (source NuboraService).\n"
+        L"  LOG       the log (on Windows ") +
+    kLogPath +
+    L" by default)\n"
     L"  --console PORT   the serial port (default COM1), none: no console\n"
     L"  --no-eventlog    no event\n"
     L"  --wait-for-service [SECONDS]  first wait until NuboraService has stopped,\n"
-    L"            at most SECONDS (default 900); a run still going is incomplete\n"
+    L"            at most SECONDS (default " +
+    Number(kDefaultWaitSeconds) +
+    L"); a run still going is incomplete\n"
     L"  --codepage N  the ANSI code page the log was written in (default: that\n"
     L"            of LocalSystem's locale on Windows, 1252 elsewhere)\n"
     L"  --install-service    registers the service NuboraReport, which reports\n"
@@ -69,7 +76,7 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
 
 int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& platform,
                   std::string& out, std::string& err) {
-  Arguments args(L"report", kReportHelp, list);
+  Arguments args(L"report", kReportHelp.c_str(), list);
   Mode mode = Mode::kReport;
   ReportOptions options;
   ParseOptions(args, mode, options);
@@ -93,8 +100,8 @@ int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& p
     case Mode::kService: {
       const unsigned long error = RunReportService(options, platform);
       if (error == 0) return 0;
-      err = ToMultibyte(L"nubora report: not started by the service manager (error " +
-                        Number(error) + L")\n");
+      err = ToMultibyte(L"nubora report: not started by the service manager (" + ErrorText(error) +
+                        L")\n");
       return 1;
     }
     case Mode::kReport:

@@ -5,6 +5,7 @@
 #include "nubora/report/report_text.h"
 #include "platform/platform.h"
 #include "platform/service_runner.h"
+#include "platform/system_errors.h"
 
 namespace nubora {
 namespace {
@@ -32,7 +33,7 @@ ServiceExit Work(ServiceRunner& runner) {
       Context().options, Context().platform,
       [&runner](unsigned long ms) { return runner.Pause(ms); }, out, err);
   if (failed == 0) return ServiceExit{};
-  return ServiceExit{scm::kErrorServiceSpecific, static_cast<std::uint32_t>(failed)};
+  return ServiceExit{kErrorServiceSpecific, static_cast<std::uint32_t>(failed)};
 }
 
 // One argument as the C runtime splits a command line: in quotes when it is
@@ -106,12 +107,11 @@ unsigned long InstallReportService(const ReportOptions& options, EventLog& event
 }
 
 unsigned long UninstallReportService(const ReportPlatform& platform) {
-  constexpr unsigned long kStopWaitSeconds = 30;
   // Stopped first: a service that only gets marked for deletion goes on
   // waiting, reports after its event source is gone and blocks a reinstall.
   unsigned long stopError = 0;
   if (platform.services->RequestStop(kReportService) == 0) {
-    stopError = scm::kErrorServiceRequestTimeout;
+    stopError = kErrorServiceRequestTimeout;
     for (unsigned long second = 0; second <= kStopWaitSeconds; ++second) {
       ServiceSnapshot service;
       const unsigned long error = platform.services->Query(kReportService, service);

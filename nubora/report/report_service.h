@@ -15,9 +15,11 @@ unsigned long RunReportService(const ReportOptions& options, const ReportPlatfor
 // that fails takes the registration back).
 unsigned long InstallReportService(const ReportOptions& options, EventLog& eventLog);
 
-// Stops the report service, waits up to 30 s for it, and removes it and the
-// event source; 0 or the error of the step that failed (1053: it did not
-// stop in time, and goes once it stops).
+// Stops the report service, waits up to kStopWaitSeconds for it, and removes
+// it and the event source; 0 or the error of the step that failed
+// (kErrorServiceRequestTimeout: it did not stop in time, and goes once it
+// stops).
+constexpr unsigned long kStopWaitSeconds = 30;
 unsigned long UninstallReportService(const ReportPlatform& platform);
 
 // The command line's words for `options` that differ from the defaults,

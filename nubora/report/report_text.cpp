@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "nubora/runtext/run_text.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -33,10 +34,6 @@ std::wstring ServiceText(const ServiceSnapshot& service) {
   const std::wstring start =
       service.startType < 5 ? kStartTypes[service.startType] : Number(service.startType);
   return state + L", start type " + start;
-}
-
-std::wstring InParentheses(const std::wstring& text) {
-  return text.empty() ? text : L" (" + text + L")";
 }
 
 // Every % as the full-width sign: Event Viewer expands %n and %%n even inside
@@ -112,9 +109,7 @@ Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring
       report = TellProblem(L"the log holds no run of this boot");
       break;
     case BootFinding::kFailed:
-      report =
-          TellProblem(service + L" stopped with exit code " + Number(watch.service.win32ExitCode) +
-                      InParentheses(ErrorMeaning(watch.service.win32ExitCode)));
+      report = TellProblem(service + L" stopped with " + ErrorText(watch.service.win32ExitCode));
       break;
     case BootFinding::kCannotAsk:
       report = TellProblem(L"cannot ask the service manager about " + service + L" (" +

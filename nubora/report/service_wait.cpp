@@ -1,5 +1,7 @@
 #include "nubora/report/service_wait.h"
 
+#include "platform/system_errors.h"
+
 namespace nubora {
 
 bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logGrew,
@@ -9,7 +11,7 @@ bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logGrew,
     return true;
   }
   if (service.state != scm::kStopped) return false;
-  if (!seenRunning && service.win32ExitCode == scm::kErrorServiceNeverStarted) {
+  if (!seenRunning && service.win32ExitCode == kErrorServiceNeverStarted) {
     finding = BootFinding::kDidNotRun;
     return service.startType != scm::kAutoStart;
   }

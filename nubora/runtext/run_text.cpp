@@ -4,7 +4,9 @@
 
 #include "logread/line_match.h"
 #include "netconfig/command_runner.h"
+#include "netconfig/discovery.h"
 #include "netconfig/log_lines.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -33,43 +35,12 @@ std::wstring Printable(const std::wstring& text) {
 
 std::wstring Number(std::size_t value) { return std::to_wstring(value); }
 
-// The tool's own words, the same on every platform and in every locale.
-std::wstring ErrorMeaning(unsigned long code) {
-  static const struct {
-    unsigned long code;
-    const wchar_t* meaning;
-  } kMeanings[] = {{2, L"file not found"},
-                   {3, L"path not found"},
-                   {5, L"access denied"},
-                   {8, L"not enough memory"},
-                   {13, L"the data is invalid"},
-                   {32, L"file in use by another process"},
-                   {80, L"the file exists"},
-                   {87, L"invalid parameter"},
-                   {193, L"not a valid Windows program"},
-                   {740, L"needs elevation"},
-                   {1053, L"no answer to the service manager in time"},
-                   {1060, L"service not installed"},
-                   {1066, L"a service-specific error"},
-                   {1067, L"the process ended unexpectedly"},
-                   {1073, L"service already installed"}};
-  for (const auto& entry : kMeanings) {
-    if (entry.code == code) return entry.meaning;
-  }
-  return L"";
-}
-
-std::wstring ErrorText(unsigned long code) {
-  const std::wstring meaning = ErrorMeaning(code);
-  return L"error " + std::to_wstring(code) + (meaning.empty() ? L"" : L": " + meaning);
-}
-
 std::wstring CommandText(const CommandOutcome& command) {
   switch (command.end) {
     case CommandEnd::kEnded:
       return L"ended within " + Number(kWaitSliceMs / 1000 * (command.slices + 1)) + L" s";
     case CommandEnd::kTimedOut:
-      return L"timed out after " + Number(kWaitSliceMs / 1000 * kWaitSlices) + L" s";
+      return L"timed out after " + Number(kCommandTimeOutSeconds) + L" s";
     case CommandEnd::kCreateFailed:
       return TextBefore(kCreateFailedFormat) +
              ErrorText(static_cast<unsigned long>(command.error)) + L")";
@@ -200,7 +171,7 @@ std::wstring RunText(const RunStatus& run) {
     out += L"adapters: " + Number(run.passes) + (run.passes == 1 ? L" pass" : L" passes");
     if (run.passes > 1) {
       out += L" (" + Number(run.passes - 1) + (run.passes == 2 ? L" retry" : L" retries") +
-             L" after 30 s)";
+             L" after " + Number(kDiscoveryPauseMs / 1000) + L" s)";
     }
     if (run.discoveryGaveUp) out += L", gave up waiting for the missing ones";
     if (run.enumerationFailed) out += L", the adapters could not be listed: nothing applied";

@@ -16,10 +16,6 @@ const char* SectionText(SectionOutcome outcome);
 const char* ConfigFileText(ConfigFileState state);
 const char* PartText(PartState state);
 std::wstring CommandText(const CommandOutcome& command);
-// "error N", with a short meaning for the codes a run or the tool can meet.
-std::wstring ErrorText(unsigned long code);
-// The meaning alone; empty for a code the tool has no words for.
-std::wstring ErrorMeaning(unsigned long code);
 
 // Control characters shown as '?' and a very long line cut, so that one line
 // of the output stays one line.

@@ -7,10 +7,12 @@
 #include <nlohmann/json.hpp>
 
 #include "logread/run_log.h"
+#include "netconfig/paths.h"
 #include "nubora/cli/arguments.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
 #include "platform/log_file.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -18,11 +20,14 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const wchar_t kStatusHelp[] =
-    L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
-    L"  What the service's log says about its last run: the configuration file's\n"
-    L"  sections, each record's adapter and commands, the post script, a verdict.\n"
-    L"  LOG       the log (on Windows c:\\windows\\ipconfig_service.log by default)\n"
+const std::wstring kStatusHelp =
+    std::wstring(
+        L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
+        L"  What the service's log says about its last run: the configuration file's\n"
+        L"  sections, each record's adapter and commands, the post script, a verdict.\n"
+        L"  LOG       the log (on Windows ") +
+    kLogPath +
+    L" by default)\n"
     L"  --run N   run N counted from the oldest (1), or from the last with -N (-1)\n"
     L"  --all     one line per run: start, end or \"incomplete\", verdict\n"
     L"  --json    the same as one JSON document\n"
@@ -207,7 +212,7 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
 }  // namespace
 
 int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
-  Arguments args(L"status", kStatusHelp, list);
+  Arguments args(L"status", kStatusHelp.c_str(), list);
   Options options;
   ParseOptions(args, options);
   int exitCode = 0;

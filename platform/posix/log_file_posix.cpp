@@ -6,7 +6,9 @@
 #include <cerrno>
 
 #include "platform/log_file.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
+#include "platform/unique_handle.h"
 
 namespace nubora {
 
@@ -17,50 +19,59 @@ namespace {
 unsigned long WindowsError(int error) {
   switch (error) {
     case ENOENT:
-      return 2;  // ERROR_FILE_NOT_FOUND
+      return kErrorFileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-      return 3;  // ERROR_PATH_NOT_FOUND
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
-      return 5;  // ERROR_ACCESS_DENIED
+      return kErrorAccessDenied;
     default:
-      return 87;  // ERROR_INVALID_PARAMETER
+      return kErrorInvalidParameter;
   }
 }
 
+struct DescriptorTraits {
+  static int Invalid() { return -1; }
+  static void Close(int descriptor) { ::close(descriptor); }
+};
+
 }  // namespace
 
-SharedReadFile::~SharedReadFile() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
-}
+struct SharedReadFile::OpenFile {
+  unique_handle<DescriptorTraits> descriptor;
+};
+
+SharedReadFile::SharedReadFile() = default;
+SharedReadFile::~SharedReadFile() = default;
 
 bool SharedReadFile::Open(const std::wstring& path, unsigned long& error) {
-  const int fd = ::open(NativePath(path.c_str()).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  file_.reset();
+  unique_handle<DescriptorTraits> fd(
+      ::open(NativePath(path.c_str()).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
     error = WindowsError(errno);
     return false;
   }
   struct stat info = {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     error = WindowsError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-    ::close(fd);
     return false;
   }
-  handle_ = fd;
+  file_.reset(new OpenFile{std::move(fd)});
   return true;
 }
 
 std::uint64_t SharedReadFile::Size() const {
   struct stat info = {};
-  if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &info) != 0) return 0;
+  if (!file_ || ::fstat(file_->descriptor.get(), &info) != 0) return 0;
   return static_cast<std::uint64_t>(info.st_size);
 }
 
 std::size_t SharedReadFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
-  if (handle_ < 0) return 0;
-  const ssize_t got = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
+  if (!file_) return 0;
+  const ssize_t got = ::pread(file_->descriptor.get(), buffer, size, static_cast<off_t>(offset));
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

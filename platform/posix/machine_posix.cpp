@@ -17,30 +17,28 @@
 namespace nubora {
 namespace {
 
-constexpr unsigned long kNotSupported = 50;
-
 class NoMachine : public NetworkDevices,
                   public Registry,
                   public AddressTable,
                   public ServiceConfigs,
                   public MachineFiles {
  public:
-  unsigned long Present(std::vector<std::wstring>&) override { return kNotSupported; }
+  unsigned long Present(std::vector<std::wstring>&) override { return kNotAvailable; }
   unsigned long SubKeys(const std::wstring&, std::vector<std::wstring>&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
   unsigned long Values(const std::wstring&, std::vector<RegistryValue>&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
-  unsigned long CheckWritable(const std::wstring&) override { return kNotSupported; }
+  unsigned long CheckWritable(const std::wstring&) override { return kNotAvailable; }
   unsigned long DeleteValue(const std::wstring&, const std::wstring&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
   unsigned long SetValue(const std::wstring&, const RegistryValue&) override {
-    return kNotSupported;
+    return kNotAvailable;
   }
-  unsigned long Read(std::vector<AddressDetection>&) override { return kNotSupported; }
-  unsigned long Query(const wchar_t*, ServiceConfig&) override { return kNotSupported; }
+  unsigned long Read(std::vector<AddressDetection>&) override { return kNotAvailable; }
+  unsigned long Query(const wchar_t*, ServiceConfig&) override { return kNotAvailable; }
   bool Exists(const std::wstring& path) override {
     struct stat info;
     return ::stat(NativePath(path.c_str()).c_str(), &info) == 0;
@@ -48,10 +46,13 @@ class NoMachine : public NetworkDevices,
   unsigned long CreateNew(const std::wstring& path, const std::string& bytes) override {
     const int file = ::open(NativePath(path.c_str()).c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (file < 0) return errno == EEXIST ? kFileExists : errno == EACCES ? 5 : 3;
+    if (file < 0)
+      return errno == EEXIST   ? kErrorFileExists
+             : errno == EACCES ? kErrorAccessDenied
+                               : kErrorPathNotFound;
     const bool written =
         ::write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    return ::close(file) == 0 && written ? 0 : 29;  // the write failed
+    return ::close(file) == 0 && written ? 0 : kErrorWriteFault;
   }
 };
 

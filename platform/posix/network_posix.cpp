@@ -20,6 +20,7 @@
 
 #include "platform/ipv4_text.h"
 #include "platform/posix/posix_native.h"
+#include "platform/system_errors.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
@@ -152,7 +153,7 @@ unsigned long PosixAdapterSource::Enumerate(std::vector<AdapterInfo>& adapters) 
     }
     adapters.push_back(std::move(adapter));
   }
-  return adapters.empty() ? 232 /* ERROR_NO_DATA */ : 0;
+  return adapters.empty() ? kErrorNoData : 0;
 }
 
 bool LengthToIpv4Mask(unsigned long prefixLength, std::uint32_t& mask) {
@@ -193,7 +194,7 @@ std::unique_ptr<RunningProcess> PosixProcessLauncher::StartHidden(wchar_t* comma
                                                                   unsigned long& error) {
   std::vector<std::string> words = SplitCommandLine(commandLine);
   if (words.empty()) {
-    error = 2;  // ERROR_FILE_NOT_FOUND
+    error = kErrorFileNotFound;
     return nullptr;
   }
   std::vector<char*> argv;
@@ -202,7 +203,7 @@ std::unique_ptr<RunningProcess> PosixProcessLauncher::StartHidden(wchar_t* comma
   pid_t pid = 0;
   const int result = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
   if (result != 0) {
-    error = result == ENOENT ? 2 : static_cast<unsigned long>(result);
+    error = result == ENOENT ? kErrorFileNotFound : static_cast<unsigned long>(result);
     return nullptr;
   }
   return std::unique_ptr<RunningProcess>(new PosixProcess(pid));

@@ -10,7 +10,7 @@ class NoServiceWatch : public ServiceWatch {
     snapshot = ServiceSnapshot{};
     return 0;
   }
-  unsigned long RequestStop(const wchar_t*) override { return scm::kErrorServiceDoesNotExist; }
+  unsigned long RequestStop(const wchar_t*) override { return kErrorServiceDoesNotExist; }
 };
 
 }  // namespace

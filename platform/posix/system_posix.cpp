@@ -13,17 +13,11 @@
 #include <thread>
 
 #include "platform/log_stream.h"
-#include "platform/text.h"
 #include "platform/posix/posix_native.h"
+#include "platform/system_errors.h"
+#include "platform/text.h"
 
 namespace nubora {
-namespace {
-
-// Windows error codes the installer reports where Linux has no such service.
-constexpr unsigned long kErrorCallNotImplemented = 120;
-constexpr unsigned long kErrorFailedServiceControllerConnect = 1063;
-
-}  // namespace
 
 bool PosixSystemProbe::ReadOsMajorVersion(unsigned long& major) {
   // Not Windows: report the newest netsh syntax.

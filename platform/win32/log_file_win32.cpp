@@ -5,65 +5,64 @@
 #include <cwchar>
 
 #include "platform/log_file.h"
+#include "platform/win32/win32_handles.h"
 
 namespace nubora {
-namespace {
 
-HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+struct SharedReadFile::OpenFile {
+  unique_file_handle handle;
+};
 
-}  // namespace
-
-SharedReadFile::~SharedReadFile() {
-  if (handle_ != -1) ::CloseHandle(AsHandle(handle_));
-}
+SharedReadFile::SharedReadFile() = default;
+SharedReadFile::~SharedReadFile() = default;
 
 bool SharedReadFile::Open(const std::wstring& path, unsigned long& error) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  file_.reset();
+  unique_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     error = ::GetLastError();
     return false;
   }
-  if (::GetFileType(file) != FILE_TYPE_DISK) {
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
     error = ERROR_INVALID_PARAMETER;
-    ::CloseHandle(file);
     return false;
   }
-  handle_ = reinterpret_cast<std::intptr_t>(file);
+  file_.reset(new OpenFile{std::move(file)});
   return true;
 }
 
 std::uint64_t SharedReadFile::Size() const {
   LARGE_INTEGER size = {};
-  if (handle_ == -1 || !::GetFileSizeEx(AsHandle(handle_), &size)) return 0;
+  if (!file_ || !::GetFileSizeEx(file_->handle.get(), &size)) return 0;
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 std::size_t SharedReadFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
-  if (handle_ == -1) return 0;
+  if (!file_) return 0;
   OVERLAPPED at = {};
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD got = 0;
-  if (!::ReadFile(AsHandle(handle_), buffer, static_cast<DWORD>(size), &got, &at)) return 0;
+  if (!::ReadFile(file_->handle.get(), buffer, static_cast<DWORD>(size), &got, &at)) return 0;
   return got;
 }
 
 // LocalSystem's user locale, whose C runtime code page the service writes
 // in, whatever account reads the log.
 unsigned LogCodePage() {
-  HKEY key = nullptr;
+  HKEY opened = nullptr;
   wchar_t locale[16] = {};
   DWORD size = sizeof locale - sizeof(wchar_t);
   DWORD type = 0;
   bool read = ::RegOpenKeyExW(HKEY_USERS, L".DEFAULT\\Control Panel\\International", 0,
-                              KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+                              KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS;
   if (read) {
-    read = ::RegQueryValueExW(key, L"Locale", nullptr, &type, reinterpret_cast<BYTE*>(locale),
+    const unique_key key(opened);
+    read = ::RegQueryValueExW(key.get(), L"Locale", nullptr, &type, reinterpret_cast<BYTE*>(locale),
                               &size) == ERROR_SUCCESS &&
            type == REG_SZ;
-    ::RegCloseKey(key);
   }
   wchar_t codePage[8] = {};
   const LCID lcid = read ? std::wcstoul(locale, nullptr, 16) : 0;

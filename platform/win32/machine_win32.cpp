@@ -24,17 +24,10 @@ namespace {
 const GUID kNetClass = {
     0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
-
 struct DeviceListTraits {
   static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HDEVINFO list) { ::SetupDiDestroyDeviceInfoList(list); }
 };
-
-struct ScTraits {
-  static SC_HANDLE Invalid() { return nullptr; }
-  static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
-};
-using unique_sc = unique_handle<ScTraits>;
 
 unsigned long OpenKey(const std::wstring& path, REGSAM access, unique_key& key) {
   HKEY opened = nullptr;
@@ -161,9 +154,9 @@ class HostAddressTable : public AddressTable {
 class HostServices : public ServiceConfigs {
  public:
   unsigned long Query(const wchar_t* name, ServiceConfig& config) override {
-    unique_sc manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    unique_service_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return ::GetLastError();
-    unique_sc service(::OpenServiceW(manager.get(), name, SERVICE_QUERY_CONFIG));
+    unique_service_handle service(::OpenServiceW(manager.get(), name, SERVICE_QUERY_CONFIG));
     if (!service) return ::GetLastError();
     DWORD needed = 0;
     ::QueryServiceConfigW(service.get(), nullptr, 0, &needed);

@@ -8,19 +8,13 @@
 namespace nubora {
 namespace {
 
-struct ServiceHandleTraits {
-  static SC_HANDLE Invalid() { return nullptr; }
-  static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
-};
-
 class Win32ServiceWatch : public ServiceWatch {
  public:
   unsigned long Query(const wchar_t* name, ServiceSnapshot& snapshot) override {
     snapshot = ServiceSnapshot{};
-    unique_handle<ServiceHandleTraits> manager(
-        ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    unique_service_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return ::GetLastError();
-    unique_handle<ServiceHandleTraits> service(
+    unique_service_handle service(
         ::OpenServiceW(manager.get(), name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
     if (!service) {
       const DWORD error = ::GetLastError();
@@ -45,10 +39,9 @@ class Win32ServiceWatch : public ServiceWatch {
   }
 
   unsigned long RequestStop(const wchar_t* name) override {
-    unique_handle<ServiceHandleTraits> manager(
-        ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    unique_service_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return ::GetLastError();
-    unique_handle<ServiceHandleTraits> service(::OpenServiceW(manager.get(), name, SERVICE_STOP));
+    unique_service_handle service(::OpenServiceW(manager.get(), name, SERVICE_STOP));
     SERVICE_STATUS status = {};
     if (!service || !::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
       return ::GetLastError();

@@ -25,4 +25,11 @@ struct RegistryKeyTraits {
 };
 using unique_key = unique_handle<RegistryKeyTraits>;
 
+// The service manager's handles, of the manager and of one service.
+struct ServiceHandleTraits {
+  static SC_HANDLE Invalid() { return nullptr; }
+  static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
+};
+using unique_service_handle = unique_handle<ServiceHandleTraits>;
+
 }  // namespace nubora

@@ -35,7 +35,7 @@ struct Step {
 };
 const Step kAbsent{};
 Step NeverStarted(unsigned long startType) {
-  return {{true, scm::kStopped, scm::kErrorServiceNeverStarted, 0, startType}};
+  return {{true, scm::kStopped, kErrorServiceNeverStarted, 0, startType}};
 }
 Step Running(bool grows = true) { return {{true, scm::kRunning, 0, 0, scm::kAutoStart}, grows}; }
 Step StoppedWith(std::uint32_t code) { return {{true, scm::kStopped, code, 0, scm::kAutoStart}}; }
@@ -314,9 +314,9 @@ TEST(Report, EachBootIsToldAsTheServiceManagerShowsIt) {
       {"disabled", byHand, {NeverStarted(scm::kDisabled)}, {}, L"", 0, notRun, L"NuboraService: stopped, start type disabled" + lastRun, 0, L""},
       {"not installed", byHand, {kAbsent}, {}, L"", 0, notRun, L"NuboraService: not installed" + lastRun, 0, L""},
       {"a failed start", byHand, {autoStart, StoppedWith(1053)}, {}, L"", 0,
-       L"WCOM1 verdict: unknown: NuboraService stopped with exit code 1053 (no answer to the service manager in time); E104E; ", lastRun, 1, L""},
+       L"WCOM1 verdict: unknown: NuboraService stopped with error 1053: no answer to the service manager in time; E104E; ", lastRun, 1, L""},
       {"a crash", byHand, {Running(), StoppedWith(1067)}, {}, L"", 0,
-       L"WCOM1 verdict: unknown: NuboraService stopped with exit code 1067 (the process ended unexpectedly); E104E; ", lastRun, 1, L""},
+       L"WCOM1 verdict: unknown: NuboraService stopped with error 1067: the process ended unexpectedly; E104E; ", lastRun, 1, L""},
       {"seen running, the log did not grow", byHand, {Running(false), StoppedWith(0)}, {}, L"", 0,
        L"WCOM1 verdict: unknown: the log holds no run of this boot; E104E; ", lastRun, 1, L""},
       {"still running when the wait by hand ends", {L"--wait-for-service", L"2"}, {Running()}, {}, L"", 0, incomplete,
