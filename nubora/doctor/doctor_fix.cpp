@@ -11,7 +11,9 @@ namespace {
 const wchar_t* const kStaticValues[] = {L"IPAddress", L"SubnetMask", L"DefaultGateway",
                                         L"DefaultGatewayMetric", L"NameServer"};
 
-std::wstring Quoted(const std::wstring& text) {
+// A string as a .reg file writes it: in quotes, a backslash before each
+// backslash and quote.
+std::wstring RegQuoted(const std::wstring& text) {
   std::wstring out = L"\"";
   for (wchar_t c : text) {
     if (c == L'\\' || c == L'"') out += L'\\';
@@ -33,9 +35,9 @@ bool PlainText(const RegistryValue& value) {
 }
 
 std::wstring ValueLine(const RegistryValue& value) {
-  std::wstring line = value.name.empty() ? L"@" : Quoted(value.name);
+  std::wstring line = value.name.empty() ? L"@" : RegQuoted(value.name);
   wchar_t number[16];
-  if (value.type == kRegSz && PlainText(value)) return line + L"=" + Quoted(TextItems(value)[0]);
+  if (value.type == kRegSz && PlainText(value)) return line + L"=" + RegQuoted(TextItems(value)[0]);
   if (value.type == kRegDword && value.data.size() == 4) {
     std::swprintf(number, 16, L"%08lx",
                   static_cast<unsigned long>(value.data[0] | value.data[1] << 8 |
