@@ -19,8 +19,9 @@ bool ParseDigits(const std::wstring& text, std::uint64_t& value) {
   return true;
 }
 
-Arguments::Arguments(const wchar_t* verb, const wchar_t* help, std::vector<std::wstring> args)
-    : verb_(verb), help_(help), args_(std::move(args)) {
+Arguments::Arguments(const VerbSynopsis& verb, const wchar_t* explanation,
+                     std::vector<std::wstring> args)
+    : verb_(verb.name), help_(VerbHelp(verb, explanation)), args_(std::move(args)) {
   // Help wins wherever it stands, even as another option's value.
   for (const std::wstring& arg : args_) helpAsked_ = helpAsked_ || arg == L"--help" || arg == L"-h";
 }
@@ -103,13 +104,13 @@ bool Arguments::Done(std::string& out, std::string& err, int& exitCode) const {
     return true;
   }
   if (error_.empty()) return false;
-  exitCode = Usage(error_, err);
+  exitCode = UsageError(error_, err);
   return true;
 }
 
-int Arguments::Usage(const std::wstring& message, std::string& err) const {
+int Arguments::UsageError(const std::wstring& message, std::string& err) const {
   err += ToMultibyte(L"nubora " + verb_ + L": " + message + L"\n" + help_);
-  return kUsageExit;
+  return kUsageErrorExit;
 }
 
 }  // namespace nubora

@@ -4,13 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "nubora/cli/verbs.h"
+
 namespace nubora {
 
-constexpr int kUsageExit = 2;
+// The exit code of a usage error, and of input a verb cannot read at all.
+constexpr int kUsageErrorExit = 2;
 
 // A verb's arguments, read one at a time by the verb's own loop:
 //
-//   Arguments args(L"status", kHelp, argv);
+//   Arguments args(kStatusSynopsis, kExplanation, argv);
 //   while (args.Next()) {
 //     if (args.Is(L"--json")) json = true;
 //     else if (args.Is(L"--codepage")) args.CodePage(codePage);
@@ -18,12 +21,13 @@ constexpr int kUsageExit = 2;
 //   }
 //   if (args.Done(out, err, exitCode)) return exitCode;
 //
-// `--help` or `-h` anywhere prints the help on standard output, exit code 0.
+// `--help` or `-h` anywhere prints the help (the verb's synopsis, then its
+// explanation) on standard output, exit code 0.
 // The first usage error ends the loop and is printed on standard error as
 // "nubora VERB: MESSAGE", then the help, exit code 2.
 class Arguments {
  public:
-  Arguments(const wchar_t* verb, const wchar_t* help, std::vector<std::wstring> args);
+  Arguments(const VerbSynopsis& verb, const wchar_t* explanation, std::vector<std::wstring> args);
 
   // Moves to the next argument: false at the end, for --help and after an error.
   bool Next();
@@ -46,14 +50,14 @@ class Arguments {
   // or a usage error), with what to print and the exit code.
   bool Done(std::string& out, std::string& err, int& exitCode) const;
   // A usage error found after the loop: the message and help on `err`, 2.
-  int Usage(const std::wstring& message, std::string& err) const;
+  int UsageError(const std::wstring& message, std::string& err) const;
   // The log operand, or else the service's log where the platform has one;
   // the error "no log given" elsewhere.
   bool Log(std::wstring& log);
 
  private:
   std::wstring verb_;
-  const wchar_t* help_;
+  std::wstring help_;
   std::vector<std::wstring> args_;
   std::size_t next_ = 0;
   bool helpAsked_ = false;

@@ -8,14 +8,11 @@
 
 namespace nubora {
 
-// nubora doctor [INI] [--machine FILE|host] [--json] [--fix ghost-addresses
-//               [--backup FILE]]
-// What stands now between this machine and the network its INI file asks
-// for, and how to mend it; changes nothing unless asked to mend ghost
-// addresses. Exit code: 0 when nothing worse than info is found, 1 for a
+// nubora doctor: what stands now between this machine and the network its INI
+// file asks for, and how to mend it; changes nothing unless asked to mend
+// ghost addresses. Exit code: 0 when nothing worse than info is found, 1 for a
 // warning or an error (or a mend that failed), 2 for a usage error or an INI
 // file or machine description that cannot be read.
-int DoctorMain(int argc, wchar_t** argv);
 int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 
 enum class Severity { kInfo, kWarning, kError };

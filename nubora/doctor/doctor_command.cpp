@@ -1,9 +1,9 @@
 // nubora doctor's command line: its options, its text and its JSON.
-#include <clocale>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "netconfig/paths.h"
+#include "nubora/cli/arguments.h"
 #include "nubora/doctor/doctor.h"
 #include "nubora/machine/adapters_file.h"
 #include "nubora/machine/stand_ins.h"
@@ -20,12 +20,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kUsage = 2;
-
-const std::wstring kDoctorHelp =
+const std::wstring kDoctorExplanation =
     std::wstring(
-        L"usage: nubora doctor [INI] [--machine FILE|host] [--json]\n"
-        L"                     [--fix ghost-addresses [--backup FILE]]\n"
         L"  What stands now between this machine and the network INI asks for: one\n"
         L"  finding per line, by section, with its evidence and its fix.\n"
         L"  INI        default ") +
@@ -47,39 +43,31 @@ struct Options {
   bool json = false, fix = false;
 };
 
-int Usage(const std::wstring& message, std::string& err) {
-  err += ToMultibyte(L"nubora doctor: " + message + L"\n" + kDoctorHelp);
-  return kUsage;
-}
-
-std::wstring ParseOptions(const std::vector<std::wstring>& args, Options& options) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::wstring& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == L"--machine" || arg == L"--backup") {
-      if (!hasValue) return arg + L" needs a value";
-      (arg == L"--machine" ? options.machine : options.backup) = args[++i];
-    } else if (arg == L"--fix") {
-      if (!hasValue || args[++i] != L"ghost-addresses") return L"--fix mends ghost-addresses only";
-      options.fix = true;
-    } else if (arg == L"--json") {
+// The options; a usage error stays in `args`.
+void ParseOptions(Arguments& args, Options& options) {
+  while (args.Next()) {
+    if (args.Is(L"--machine")) {
+      args.Value(options.machine, L"--machine needs a value");
+    } else if (args.Is(L"--backup")) {
+      args.Value(options.backup, L"--backup needs a value");
+    } else if (args.Is(L"--fix")) {
+      std::wstring what;
+      options.fix =
+          args.Value(what, L"--fix mends ghost-addresses only") && what == L"ghost-addresses";
+      if (!options.fix) args.Fail(L"--fix mends ghost-addresses only");
+    } else if (args.Is(L"--json")) {
       options.json = true;
-    } else if (!arg.empty() && arg[0] == L'-') {
-      return L"unknown option " + arg;
-    } else if (options.ini.empty()) {
-      options.ini = arg;
     } else {
-      return L"one INI file at a time";
+      args.Operand(options.ini, L"one INI file at a time");
     }
   }
-  if (!options.backup.empty() && !options.fix) return L"--backup goes with --fix";
+  if (!options.backup.empty() && !options.fix) args.Fail(L"--backup goes with --fix");
 #if defined(_WIN32)
   if (options.ini.empty()) options.ini = kConfigPath;
   if (options.machine.empty()) options.machine = L"host";
 #endif
-  if (options.ini.empty()) return L"no INI file given";
-  if (options.machine.empty()) return L"--machine FILE is needed here";
-  return L"";
+  if (options.ini.empty()) args.Fail(L"no INI file given");
+  if (options.machine.empty()) args.Fail(L"--machine FILE is needed here");
 }
 
 std::wstring DefaultBackup(Clock& clock) {
@@ -105,24 +93,22 @@ Json FindingJson(const Finding& finding) {
 
 }  // namespace
 
-int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
-  for (const std::wstring& arg : args) {
-    if (arg == L"--help" || arg == L"-h") {
-      out = ToMultibyte(kDoctorHelp);
-      return 0;
-    }
-  }
+int DoctorCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
+  Arguments args(kDoctorSynopsis, kDoctorExplanation.c_str(), list);
   Options options;
-  const std::wstring problem = ParseOptions(args, options);
-  if (!problem.empty()) return Usage(problem, err);
+  ParseOptions(args, options);
+  int exitCode = 0;
+  if (args.Done(out, err, exitCode)) return exitCode;
   InitPlatformProbes();
   if (!CurrentPlatform().ini->Exists(options.ini.c_str())) {
-    return Usage(L"no file at " + options.ini, err);
+    return args.UsageError(L"no file at " + options.ini, err);
   }
   MachineDescription description;
   std::wstring error;
   const bool host = options.machine == L"host";
-  if (!host && !LoadMachineFile(options.machine, description, error)) return Usage(error, err);
+  if (!host && !LoadMachineFile(options.machine, description, error)) {
+    return args.UsageError(error, err);
+  }
   DescribedMachine described(description);
   const MachinePlatform machine = host ? HostMachine() : described.View();
   const std::wstring log = host ? std::wstring(kLogPath) : description.log;
@@ -131,7 +117,7 @@ int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::
   if (diagnosis.adaptersError != 0) {
     err = ToMultibyte(L"nubora doctor: the adapters cannot be listed (" +
                       ErrorText(diagnosis.adaptersError) + L")\n");
-    return kUsage;
+    return kUsageErrorExit;
   }
   int code = FindingsExitCode(diagnosis.findings);
   std::vector<std::wstring> fixed;
@@ -168,16 +154,6 @@ int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::
   for (const std::wstring& line : fixed) text += L"  " + Printable(line) + L"\n";
   out = ToMultibyte(text);
   return code;
-}
-
-int DoctorMain(int argc, wchar_t** argv) {
-  std::setlocale(LC_ALL, "");
-  std::string out, err;
-  const int result = DoctorCommand(std::vector<std::wstring>(argv + 1, argv + argc), out, err);
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fwrite(err.data(), 1, err.size(), stderr);
-  std::fflush(stdout);
-  return result;
 }
 
 }  // namespace nubora

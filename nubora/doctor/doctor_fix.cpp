@@ -12,7 +12,8 @@ namespace {
 const wchar_t* const kStaticValues[] = {L"IPAddress", L"SubnetMask", L"DefaultGateway",
                                         L"DefaultGatewayMetric", L"NameServer"};
 
-// A name or text between double quotes as a .reg file holds it.
+// A string as a .reg file writes it: in quotes, a backslash before each
+// backslash and quote.
 std::wstring RegQuoted(const std::wstring& text) {
   std::wstring out = L"\"";
   for (wchar_t c : text) {

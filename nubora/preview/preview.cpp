@@ -34,8 +34,7 @@ constexpr int kSomethingUnused = 1;
 
 using Json = nlohmann::ordered_json;
 
-const wchar_t kPreviewHelp[] =
-    L"usage: nubora preview FILE.ini [--adapters ADAPTERS.ini|host] [--json]\n"
+const wchar_t kPreviewExplanation[] =
     L"  Shows which sections of FILE.ini become records and why the others do not;\n"
     L"  with --adapters, also the log a run would write and its netsh command lines;\n"
     L"  with --json, the same as one JSON document.\n";
@@ -190,7 +189,7 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
 }  // namespace
 
 int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
-  Arguments args(L"preview", kPreviewHelp, list);
+  Arguments args(kPreviewSynopsis, kPreviewExplanation, list);
   std::wstring file, adaptersArg;
   bool withAdapters = false, json = false;
   while (args.Next()) {
@@ -208,7 +207,7 @@ int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std:
 
   InitPlatformProbes();
   IniFiles& ini = *CurrentPlatform().ini;
-  if (!ini.Exists(file.c_str())) return args.Usage(L"no file at " + file, err);
+  if (!ini.Exists(file.c_str())) return args.UsageError(L"no file at " + file, err);
 
   std::vector<AdapterInfo> adapters;
   if (withAdapters) {
@@ -216,11 +215,11 @@ int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std:
     if (adaptersArg == L"host") {
       const unsigned long failed = CurrentPlatform().adapters->Enumerate(adapters);
       if (failed != 0) {
-        return args.Usage(
+        return args.UsageError(
             L"the adapters of this machine cannot be listed (" + ErrorText(failed) + L")", err);
       }
     } else if (!LoadAdaptersFile(adaptersArg, adapters, error)) {
-      return args.Usage(error, err);
+      return args.UsageError(error, err);
     }
   }
 

@@ -5,11 +5,10 @@
 
 namespace nubora {
 
-// nubora preview FILE.ini [--adapters ADAPTERS.ini|host]
-// Shows what a boot would do with FILE.ini, changing nothing. Exit code 0 when
-// every enabled section yields a record, no two records share a MAC and (with
-// --adapters) every record finds its adapter, or when every section is
-// disabled; 1 otherwise, 2 for a usage error or unreadable input.
+// nubora preview: shows what a boot would do with FILE.ini, changing nothing.
+// Exit code 0 when every enabled section yields a record, no two records share
+// a MAC and (with --adapters) every record finds its adapter, or when every
+// section is disabled; 1 otherwise, 2 for a usage error or unreadable input.
 // On the arguments after the verb, with what it would print: `out` in
 // the locale's code page (JSON in UTF-8), and `err` for messages.
 int PreviewCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);

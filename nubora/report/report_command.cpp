@@ -15,11 +15,8 @@
 namespace nubora {
 namespace {
 
-const std::wstring kReportHelp =
+const std::wstring kReportExplanation =
     std::wstring(
-        L"usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
-        L"                     [--wait-for-service [SECONDS]] [--codepage N]\n"
-        L"       nubora report --install-service | --uninstall-service\n"
         L"  Tells the log's last run, as nubora status does, on the serial console\n"
         L"  and in the Application event log (source NuboraService).\n"
         L"  LOG       the log (on Windows ") +
@@ -76,14 +73,14 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
 
 int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& platform,
                   std::string& out, std::string& err) {
-  Arguments args(L"report", kReportHelp.c_str(), list);
+  Arguments args(kReportSynopsis, kReportExplanation.c_str(), list);
   Mode mode = Mode::kReport;
   ReportOptions options;
   ParseOptions(args, mode, options);
   int exitCode = 0;
   if (args.Done(out, err, exitCode)) return exitCode;
   if (mode == Mode::kUninstall && list.size() > 1) {
-    return args.Usage(L"--uninstall-service takes no other option", err);
+    return args.UsageError(L"--uninstall-service takes no other option", err);
   }
   switch (mode) {
     case Mode::kInstall:

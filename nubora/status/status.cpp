@@ -20,9 +20,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const std::wstring kStatusHelp =
+const std::wstring kStatusExplanation =
     std::wstring(
-        L"usage: nubora status [LOG] [--run N | --all] [--json] [--codepage N]\n"
         L"  What the service's log says about its last run: the configuration file's\n"
         L"  sections, each record's adapter and commands, the post script, a verdict.\n"
         L"  LOG       the log (on Windows ") +
@@ -212,7 +211,7 @@ int AllRuns(const SharedReadFile& file, const Options& options, std::string& out
 }  // namespace
 
 int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
-  Arguments args(L"status", kStatusHelp.c_str(), list);
+  Arguments args(kStatusSynopsis, kStatusExplanation.c_str(), list);
   Options options;
   ParseOptions(args, options);
   int exitCode = 0;
@@ -224,7 +223,7 @@ int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::
   if (!file.Open(options.log, error)) {
     err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (" + ErrorText(error) +
                       L")\n");
-    return kUsageExit;
+    return kUsageErrorExit;
   }
   if (options.all) return AllRuns(file, options, out);
 
@@ -245,7 +244,7 @@ int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::
   }
   const bool lastAsked = options.fromEnd && options.runNumber == 1;
   if (!found && !lastAsked) {
-    return args.Usage(L"the log holds no run " + options.runText, err);
+    return args.UsageError(L"the log holds no run " + options.runText, err);
   }
   if (!found) {
     // Whatever the log holds, it is not a run: each line is told.
