@@ -112,6 +112,38 @@ class MachineFiles {
   virtual unsigned long CreateNew(const std::wstring& path, const std::string& bytes) = 0;
 };
 
+// Who may do what to a file or folder: its owner and the entries of its
+// discretionary ACL in their order. Rights are the system's access mask.
+struct AccessEntry {
+  bool allow = true;  // false: a deny entry
+  std::wstring sid;   // S-1-5-32-545
+  std::uint32_t mask = 0;
+  bool inheritOnly = false;  // for what the folder holds only, not the folder
+  bool inherited = false;    // taken from the folder above
+};
+
+struct FileAccess {
+  std::wstring owner;  // its SID
+  std::vector<AccessEntry> entries;
+};
+
+// The accounts that administer the machine: Administrators, LocalSystem,
+// TrustedInstaller.
+constexpr wchar_t kAdministratorsSid[] = L"S-1-5-32-544";
+constexpr wchar_t kSystemSid[] = L"S-1-5-18";
+constexpr wchar_t kTrustedInstallerSid[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+class FileSecurity {
+ public:
+  virtual ~FileSecurity() = default;
+  // The owner and ACL of a file or folder; 2 or 3 when there is none. A
+  // NULL ACL (no protection at all) is read as Everyone with every right.
+  virtual unsigned long Read(const std::wstring& path, FileAccess& access) = 0;
+  // The folder Windows runs from (%SystemRoot%).
+  virtual unsigned long SystemFolder(std::wstring& folder) = 0;
+};
+
 struct MachinePlatform {
   AdapterSource* adapters = nullptr;
   NetworkDevices* devices = nullptr;
@@ -120,6 +152,7 @@ struct MachinePlatform {
   ServiceConfigs* services = nullptr;
   MachineFiles* files = nullptr;
   Clock* clock = nullptr;
+  FileSecurity* security = nullptr;
 };
 
 // The machine the tool runs on.

@@ -16,7 +16,8 @@ const VerbSynopsis kReportSynopsis = {
     L"report",
     {{L"[LOG] [--console PORT|none] [--no-eventlog]\n[--wait-for-service [SECONDS]] [--codepage N]",
       L"tells the last run on the serial console and in the Event Log"},
-     {L"--install-service | --uninstall-service", L"the service that reports every boot's run"}}};
+     {L"--install-service [--allow-writable-folder] | --uninstall-service",
+      L"the service that reports every boot's run"}}};
 const VerbSynopsis kDoctorSynopsis = {
     L"doctor",
     {{L"[INI] [--machine FILE|host] [--json]\n[--fix ghost-addresses [--backup FILE]]",

@@ -21,6 +21,8 @@ long long DwordOf(const RegistryValue* value);
 std::wstring TextOf(Registry& registry, const std::wstring& key, const wchar_t* name);
 // The description of the network driver whose interface is `guid`.
 std::wstring DriverDescription(Registry& registry, const std::wstring& guid);
+// The executable a service's command line starts.
+std::wstring ImageFile(const std::wstring& commandLine);
 
 // One interface key's TCP/IP settings.
 struct InterfaceKey {
@@ -65,6 +67,7 @@ void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
                      std::vector<Finding>& out);
 void CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out);
 void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out);
+void CheckFileAccess(const MachinePlatform& machine, std::vector<Finding>& out);
 void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out);
 
 }  // namespace nubora

@@ -47,6 +47,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   CheckDuplicates(reading, machine, out);
   CheckDrift(reading, ini, out);
   CheckServices(machine, out);
+  CheckFileAccess(machine, out);
   if (!log.empty()) CheckLastBoot(log, out);
   if (!machine.files->Exists(kPostScriptPath)) {
     out.push_back({"post-script",

@@ -8,9 +8,7 @@
 #include "platform/text.h"
 
 namespace nubora {
-namespace {
 
-// The executable a service's command line starts.
 std::wstring ImageFile(const std::wstring& commandLine) {
   if (!commandLine.empty() && commandLine[0] == L'"') {
     return commandLine.substr(1, commandLine.find(L'"', 1) - 1);
@@ -18,8 +16,6 @@ std::wstring ImageFile(const std::wstring& commandLine) {
   const std::size_t exe = Lower(commandLine).find(L".exe");
   return exe == std::wstring::npos ? commandLine : commandLine.substr(0, exe + 4);
 }
-
-}  // namespace
 
 void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
   struct Service {

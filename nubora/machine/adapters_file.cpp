@@ -1,5 +1,6 @@
 #include "nubora/machine/adapters_file.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <map>
@@ -183,6 +184,63 @@ bool ParseStates(const IniSection& section, const AdapterInfo& adapter, MachineD
   return true;
 }
 
+std::wstring Lowered(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+// ACE=allow|deny SID RIGHTS [inherit-only] [inherited]; RIGHTS in hex or as
+// icacls names them.
+bool ParseEntry(const std::wstring& text, AccessEntry& entry) {
+  static const std::map<std::wstring, std::uint32_t> kRights = {
+      {L"F", 0x1F01FF}, {L"M", 0x1301BF}, {L"RX", 0x1200A9},  {L"R", 0x120089},
+      {L"W", 0x100116}, {L"D", 0x10000},  {L"WDAC", 0x40000}, {L"WO", 0x80000},
+      {L"WD", 0x2},     {L"AD", 0x4},     {L"DC", 0x40}};
+  std::vector<std::wstring> words;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(L' ', at), text.size());
+    if (end > at) words.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (words.size() < 3 || (words[0] != L"allow" && words[0] != L"deny")) return false;
+  entry.allow = words[0] == L"allow";
+  entry.sid = words[1];
+  const auto named = kRights.find(words[2]);
+  unsigned long mask = 0;
+  if (named != kRights.end()) {
+    mask = named->second;
+  } else if (words[2].rfind(L"0x", 0) != 0 || !ParseNumber(words[2].substr(2), ~0UL, mask, 16)) {
+    return false;
+  }
+  entry.mask = static_cast<std::uint32_t>(mask);
+  for (std::size_t i = 3; i < words.size(); ++i) {
+    if (words[i] == L"inherit-only") {
+      entry.inheritOnly = true;
+    } else if (words[i] == L"inherited") {
+      entry.inherited = true;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadAccess(const IniSection& section, MachineDescription& machine, std::wstring& error) {
+  FileAccess& access = machine.access[Lowered(section.name.substr(7))];
+  access.owner = Value(section, L"OWNER", kSystemSid);
+  for (const IniEntry& line : section.entries) {
+    if (Lowered(line.key) != L"ace") continue;
+    AccessEntry entry;
+    if (!ParseEntry(line.value, entry)) {
+      error = L"[" + section.name + L"] ACE: '" + line.value +
+              L"' is not allow|deny SID RIGHTS [inherit-only] [inherited]";
+      return false;
+    }
+    access.entries.push_back(entry);
+  }
+  return true;
+}
+
 bool ReadSection(const IniSection& section, const std::wstring& folder, MachineDescription& machine,
                  std::wstring& error) {
   if (section.name == L"machine") {
@@ -192,8 +250,10 @@ bool ReadSection(const IniSection& section, const std::wstring& folder, MachineD
       machine.missingFiles.push_back(file);
     }
     machine.addressTable = Value(section, L"ADDRESS_TABLE", L"1") != L"0";
+    machine.systemFolder = Value(section, L"SYSTEM_FOLDER", machine.systemFolder.c_str());
     return true;
   }
+  if (section.name.rfind(L"access ", 0) == 0) return ReadAccess(section, machine, error);
   if (section.name.rfind(L"service ", 0) == 0) {
     ServiceConfig& service = machine.services[section.name.substr(8)];
     service.startType = std::wcstoul(Value(section, L"START", L"2").c_str(), nullptr, 10);

@@ -30,8 +30,9 @@ bool LoadAdaptersFile(const std::wstring& path, std::vector<AdapterInfo>& adapte
 //   EnableDHCP, IPAddress, SubnetMask, DefaultGateway, DefaultGatewayMetric,
 //   NameServer                        its interface key's values
 //   DESCRIPTION                       its driver's description
-// and the sections [machine] (LOG, MISSING, ADDRESS_TABLE), [service NAME]
-// (START, ACCOUNT, IMAGEPATH) and [event source NAME] (MESSAGEFILE).
+// and the sections [machine] (LOG, MISSING, ADDRESS_TABLE, SYSTEM_FOLDER),
+// [service NAME] (START, ACCOUNT, IMAGEPATH), [event source NAME]
+// (MESSAGEFILE) and [access PATH] (OWNER, ACE lines).
 struct MachineDescription {
   std::vector<AdapterInfo> adapters;                            // listed, in file order
   std::vector<std::wstring> devices;                            // present devices' interface GUIDs
@@ -39,8 +40,10 @@ struct MachineDescription {
   std::vector<AddressDetection> firstLook, laterLook;
   bool addressTable = true;
   std::map<std::wstring, ServiceConfig> services;
-  std::vector<std::wstring> missingFiles;  // every other file exists
-  std::wstring log;                        // the service's log
+  std::vector<std::wstring> missingFiles;     // every other file exists
+  std::map<std::wstring, FileAccess> access;  // by lower-case path; others: the stand-in's
+  std::wstring systemFolder = L"c:\\windows";
+  std::wstring log;  // the service's log
   std::size_t driverKeys = 0;
 };
 bool LoadMachineFile(const std::wstring& path, MachineDescription& machine, std::wstring& error);

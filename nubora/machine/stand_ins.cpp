@@ -1,5 +1,7 @@
 #include "nubora/machine/stand_ins.h"
 
+#include <cwctype>
+
 #include "netconfig/apply.h"
 #include "platform/system_errors.h"
 
@@ -55,7 +57,7 @@ DescribedMachine::DescribedMachine(MachineDescription description)
       clock_(*CurrentPlatform().clock) {}
 
 MachinePlatform DescribedMachine::View() {
-  return {&adapters_, this, this, this, this, this, &clock_};
+  return {&adapters_, this, this, this, this, this, &clock_, this};
 }
 
 unsigned long DescribedMachine::Present(std::vector<std::wstring>& guids) {
@@ -132,6 +134,27 @@ bool DescribedMachine::Exists(const std::wstring& path) {
 
 unsigned long DescribedMachine::CreateNew(const std::wstring& path, const std::string& bytes) {
   return HostMachine().files->CreateNew(path, bytes);
+}
+
+unsigned long DescribedMachine::Read(const std::wstring& path, FileAccess& access) {
+  if (!Exists(path)) return 2;
+  std::wstring key = path;
+  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
+  const auto found = machine.access.find(key);
+  if (found != machine.access.end()) {
+    access = found->second;
+    return 0;
+  }
+  access = {kTrustedInstallerSid,
+            {{true, kSystemSid, 0x1F01FF},
+             {true, kAdministratorsSid, 0x1F01FF},
+             {true, L"S-1-5-32-545", 0x1200A9}}};
+  return 0;
+}
+
+unsigned long DescribedMachine::SystemFolder(std::wstring& folder) {
+  folder = machine.systemFolder;
+  return 0;
 }
 
 }  // namespace nubora

@@ -69,13 +69,16 @@ class NoWaitClock : public Clock {
 
 // A described machine, for `nubora doctor --machine FILE` and its tests: its
 // registry in memory (changes stay there), the address table's first look
-// and every later one, the files it says are missing. Files are written for
-// real.
+// and every later one, the files it says are missing, the ACLs it gives
+// (every other file and folder: owned by TrustedInstaller, full access for
+// SYSTEM and Administrators, read and execute for Users). Files are written
+// for real.
 class DescribedMachine : public NetworkDevices,
                          public Registry,
                          public AddressTable,
                          public ServiceConfigs,
-                         public MachineFiles {
+                         public MachineFiles,
+                         public FileSecurity {
  public:
   explicit DescribedMachine(MachineDescription description);
   MachinePlatform View();
@@ -90,6 +93,8 @@ class DescribedMachine : public NetworkDevices,
   unsigned long Query(const wchar_t* name, ServiceConfig& config) override;
   bool Exists(const std::wstring& path) override;
   unsigned long CreateNew(const std::wstring& path, const std::string& bytes) override;
+  unsigned long Read(const std::wstring& path, FileAccess& access) override;
+  unsigned long SystemFolder(std::wstring& folder) override;
 
   MachineDescription machine;
   unsigned long writeError = 0;  // what every registry change answers

@@ -5,6 +5,7 @@
 
 #include "netconfig/paths.h"
 #include "nubora/cli/arguments.h"
+#include "nubora/doctor/access.h"
 #include "nubora/report/report_service.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
@@ -33,12 +34,15 @@ const std::wstring kReportExplanation =
     L"  --install-service    registers the service NuboraReport, which reports\n"
     L"            each boot's run, and the event source; --uninstall-service\n"
     L"            removes both\n"
+    L"  --allow-writable-folder  installs even where others than administrators\n"
+    L"            may change nubora.exe or a folder above it (one you vouch for;\n"
+    L"            under Wine every file shows its Unix user with full access)\n"
     L"  exit code: 0 reported, 1 (un)installing failed, 2 usage error\n";
 
 enum class Mode { kReport, kService, kInstall, kUninstall };
 
 // The options; a usage error stays in `args`.
-void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
+void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options, bool& allowWritable) {
   std::uint64_t number = 0;
   while (args.Next()) {
     if (args.Is(L"--console")) {
@@ -54,6 +58,8 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
         options.waitSeconds = static_cast<unsigned long>(number);
     } else if (args.Is(L"--codepage")) {
       args.CodePage(options.codePage);
+    } else if (args.Is(L"--allow-writable-folder")) {
+      allowWritable = true;
     } else if (args.Is(L"--service") || args.Is(L"--install-service") ||
                args.Is(L"--uninstall-service")) {
       if (mode != Mode::kReport)
@@ -65,8 +71,26 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options) {
       args.Operand(options.log, L"one log at a time");
     }
   }
+  if (allowWritable && mode != Mode::kInstall) {
+    args.Fail(L"--allow-writable-folder goes with --install-service");
+  }
   if (mode == Mode::kService) options.wait = options.untilDecided = options.doctor = true;
   if (mode == Mode::kReport || mode == Mode::kService) args.Log(options.log);
+}
+
+// The service runs nubora.exe as LocalSystem: not from where others may
+// change it. True when nothing stands in the way.
+bool InstallableHere(const MachinePlatform& machine, std::string& err) {
+  wchar_t path[1024] = {};
+  CurrentPlatform().files->ModulePath(path, 1024);
+  for (const Finding& finding : ExecutableAccess(path, L"NuboraReport", machine)) {
+    if (finding.severity == Severity::kInfo) continue;
+    err =
+        ToMultibyte(L"nubora report: not installed: " + finding.summary + L"\n  fix: " +
+                    finding.fix + L"\n  or, for a folder you vouch for: --allow-writable-folder\n");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -76,7 +100,8 @@ int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& p
   Arguments args(kReportSynopsis, kReportExplanation.c_str(), list);
   Mode mode = Mode::kReport;
   ReportOptions options;
-  ParseOptions(args, mode, options);
+  bool allowWritable = false;
+  ParseOptions(args, mode, options, allowWritable);
   int exitCode = 0;
   if (args.Done(out, err, exitCode)) return exitCode;
   if (mode == Mode::kUninstall && list.size() > 1) {
@@ -86,6 +111,7 @@ int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& p
     case Mode::kInstall:
     case Mode::kUninstall: {
       const bool install = mode == Mode::kInstall;
+      if (install && !allowWritable && !InstallableHere(platform.machine, err)) return 1;
       const unsigned long error = install ? InstallReportService(options, *platform.eventLog)
                                           : UninstallReportService(platform);
       const std::wstring what = install ? L"install" : L"uninstall";

@@ -1,5 +1,5 @@
-// Linux keeps no Windows registry, device list, address table or service
-// manager: each answers "not supported"; `nubora doctor` reads a machine
+// Linux keeps no Windows registry, device list, address table, service
+// manager or ACLs: each answers "not supported"; `nubora doctor` reads a machine
 // description file here instead.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,7 +21,8 @@ class NoMachine : public NetworkDevices,
                   public Registry,
                   public AddressTable,
                   public ServiceConfigs,
-                  public MachineFiles {
+                  public MachineFiles,
+                  public FileSecurity {
  public:
   unsigned long Present(std::vector<std::wstring>&) override { return kNotAvailable; }
   unsigned long SubKeys(const std::wstring&, std::vector<std::wstring>&) override {
@@ -39,6 +40,8 @@ class NoMachine : public NetworkDevices,
   }
   unsigned long Read(std::vector<AddressDetection>&) override { return kNotAvailable; }
   unsigned long Query(const wchar_t*, ServiceConfig&) override { return kNotAvailable; }
+  unsigned long Read(const std::wstring&, FileAccess&) override { return kNotAvailable; }
+  unsigned long SystemFolder(std::wstring&) override { return kNotAvailable; }
   bool Exists(const std::wstring& path) override {
     struct stat info;
     return ::stat(NativePath(path.c_str()).c_str(), &info) == 0;
@@ -61,7 +64,7 @@ class NoMachine : public NetworkDevices,
 MachinePlatform HostMachine() {
   static NoMachine none;
   const Platform platform = CurrentPlatform();
-  return {platform.adapters, &none, &none, &none, &none, &none, platform.clock};
+  return {platform.adapters, &none, &none, &none, &none, &none, platform.clock, &none};
 }
 
 }  // namespace nubora

@@ -1,6 +1,7 @@
 // The doctor's view of a Windows machine: the registry, the present network
 // devices (SetupAPI), the address table (looked up at run time, so that the
-// tool still starts on Windows XP and 2003) and the service manager.
+// tool still starts on Windows XP and 2003), the service manager and files'
+// owners and ACLs.
 // The address table's types are Windows Vista's; Winsock's headers go first.
 #ifndef NTDDI_VERSION
 #define NTDDI_VERSION 0x06000000
@@ -11,6 +12,9 @@
 #include <iphlpapi.h>
 #include <setupapi.h>
 #include <windows.h>
+// After windows.h:
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "platform/machine.h"
 #include "platform/platform.h"
@@ -28,6 +32,20 @@ struct DeviceListTraits {
   static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HDEVINFO list) { ::SetupDiDestroyDeviceInfoList(list); }
 };
+
+// What the security functions allocate for their caller.
+struct LocalTraits {
+  static HLOCAL Invalid() { return nullptr; }
+  static void Close(HLOCAL memory) { ::LocalFree(memory); }
+};
+using unique_local = unique_handle<LocalTraits>;
+
+// A path with its %VARIABLES% replaced, as the registry's paths may hold them.
+std::wstring Expanded(const std::wstring& path) {
+  wchar_t expanded[MAX_PATH * 2] = {};
+  const DWORD length = ::ExpandEnvironmentStringsW(path.c_str(), expanded, MAX_PATH * 2);
+  return length > 0 && length <= MAX_PATH * 2 ? expanded : path;
+}
 
 unsigned long OpenKey(const std::wstring& path, REGSAM access, unique_key& key) {
   HKEY opened = nullptr;
@@ -175,10 +193,7 @@ class HostServices : public ServiceConfigs {
 class HostFiles : public MachineFiles {
  public:
   bool Exists(const std::wstring& path) override {
-    wchar_t expanded[MAX_PATH * 2] = {};
-    const DWORD length = ::ExpandEnvironmentStringsW(path.c_str(), expanded, MAX_PATH * 2);
-    const wchar_t* name = length > 0 && length <= MAX_PATH * 2 ? expanded : path.c_str();
-    return ::GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(Expanded(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
   unsigned long CreateNew(const std::wstring& path, const std::string& bytes) override {
     unique_file_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -194,6 +209,59 @@ class HostFiles : public MachineFiles {
   }
 };
 
+std::wstring SidText(PSID sid) {
+  LPWSTR text = nullptr;
+  if (sid == nullptr || !::ConvertSidToStringSidW(sid, &text)) return L"";
+  unique_local held(text);
+  return text;
+}
+
+class HostSecurity : public FileSecurity {
+ public:
+  unsigned long Read(const std::wstring& path, FileAccess& access) override {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error =
+        ::GetNamedSecurityInfoW(Expanded(path).c_str(), SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                nullptr, &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) return error;
+    const unique_local held(descriptor);
+    access.owner = SidText(owner);
+    access.entries.clear();
+    if (dacl == nullptr) {
+      access.entries.push_back({true, L"S-1-1-0", FILE_ALL_ACCESS});
+      return 0;
+    }
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+      void* ace = nullptr;
+      if (!::GetAce(dacl, i, &ace)) return ::GetLastError();
+      const auto* header = static_cast<const ACE_HEADER*>(ace);
+      // Allow, deny and callback allow entries share one layout; object
+      // entries belong to directory objects, not files.
+      const BYTE type = header->AceType;
+      if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_DENIED_ACE_TYPE &&
+          type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+        continue;
+      }
+      auto* entry = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+      access.entries.push_back({type != ACCESS_DENIED_ACE_TYPE, SidText(&entry->SidStart),
+                                entry->Mask, (header->AceFlags & INHERIT_ONLY_ACE) != 0,
+                                (header->AceFlags & INHERITED_ACE) != 0});
+    }
+    return 0;
+  }
+  // The system's folder, not a terminal server user's own Windows folder.
+  unsigned long SystemFolder(std::wstring& folder) override {
+    wchar_t path[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemWindowsDirectoryW(path, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) return ::GetLastError();
+    folder.assign(path, length);
+    return 0;
+  }
+};
+
 }  // namespace
 
 MachinePlatform HostMachine() {
@@ -202,8 +270,10 @@ MachinePlatform HostMachine() {
   static HostAddressTable addresses;
   static HostServices services;
   static HostFiles files;
+  static HostSecurity security;
   const Platform platform = CurrentPlatform();
-  return {platform.adapters, &devices, &registry, &addresses, &services, &files, platform.clock};
+  return {platform.adapters, &devices, &registry,      &addresses,
+          &services,         &files,   platform.clock, &security};
 }
 
 }  // namespace nubora

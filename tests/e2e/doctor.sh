@@ -4,9 +4,11 @@
 # address and a connection name, a 169.254 address on the section's adapter,
 # the DHCP section's MAC on no adapter; the mend of the ghost, its backup
 # restoring the key with reg import, the report service's event 111 at a
-# boot with the ghost, and a healthy machine. Wine lists no
-# network-class devices and reports every address preferred: disabled
-# adapters and duplicate or tentative addresses are held by the unit cases.
+# boot with the ghost (after report --install-service has refused the folder
+# Wine shows writable), a healthy machine, and an unquoted ImagePath. Wine
+# lists no network-class devices and reports every address preferred:
+# disabled adapters and duplicate or tentative addresses are held by the
+# unit cases, and so are ACLs (Wine shows one for every file and folder).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_setup nbdr
@@ -64,7 +66,11 @@ e2e_check "reg import of the backup restores the key as it was" \
 # The 32-bit pass leaves it out: the findings it reads are checked above, and
 # its report service's run at a boot by service.sh.
 if [ "$NUBORA_ARCH" != i686 ]; then
-    wine_in "$NUBORA_TOOL" report --install-service --console none >/dev/null
+    rc=0
+    wine_in "$NUBORA_TOOL" report --install-service --console none >"$out/refused" 2>&1 || rc=$?
+    e2e_check "report --install-service refuses the folder Wine shows writable (exit 1, why)" \
+        eval 'test "$rc" -eq 1 && grep -q "not installed: .*--allow-writable-folder" <(tr "\n" " " <"$out/refused")'
+    wine_in "$NUBORA_TOOL" report --install-service --console none --allow-writable-folder >/dev/null
     wine_in reg add 'HKLM\System\CurrentControlSet\Services\NuboraReport' /v Start /t REG_DWORD /d 3 /f >/dev/null
     nubora_wine_stop "$ns" "$prefix"
     ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p
@@ -90,6 +96,21 @@ printf '@echo off\r\n' >"$windir/ipconfig_post.bat"
 wine_in "$NUBORA_EXE" install >/dev/null
 nubora_wine_boot "$ns" "$prefix" "$NUBORA_TOOL"
 wine_in "$NUBORA_EXE" >/dev/null 2>&1  # the boot's own run finds no adapter listed yet under Wine
-doctor healthy
-e2e_check "a healthy machine: exit code 0" test "$(cat "$out/healthy.rc")" -eq 0
+# Wine shows every file and folder owned by its user S-1-5-21-0-0-0-1000, who
+# has full access beside SYSTEM (Everyone: read and execute): what the
+# service uses is told writable, and nothing else is found.
+doctor healthy --json
+e2e_check "a healthy machine: no finding but the file access Wine shows" python3 -c '
+import json, sys
+found = json.load(open(sys.argv[1]))["findings"]
+sys.exit(not found or any(f["id"] != "file-access" or "S-1-5-21-0-0-0-1000" not in
+                          f["evidence"].get("owner", "") + f["evidence"].get("ace", "") for f in found))' "$out/healthy"
+# Wine's sc config changes nothing: the registry, which the service manager
+# reads when it starts.
+wine_in reg add 'HKLM\System\CurrentControlSet\Services\NuboraService' /v ImagePath /t REG_EXPAND_SZ \
+    /d 'C:\Program Files\Nubora\NuboraService\NuboraService.exe' /f >/dev/null 2>&1
+nubora_wine_stop "$ns" "$prefix"
+doctor unquoted --json
+e2e_check "an unquoted ImagePath with a blank: Windows would first start C:\Program.exe" \
+    has_finding "$out/unquoted" service "" 'runs_first=C:\Program.exe'
 e2e_summary

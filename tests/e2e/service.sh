@@ -32,7 +32,7 @@ e2e_check "a second install fails with 1073" \
     test "$(wine_out "$NUBORA_EXE" INSTALL)" = "installservice failed with errorcode=1073"
 
 e2e_check "report --install-service prints success" \
-    test "$(wine_out "$NUBORA_TOOL" report --install-service)" = "install report service successfully"
+    test "$(wine_out "$NUBORA_TOOL" report --install-service --allow-writable-folder)" = "install report service successfully"
 
 nubora_wine_stop "$ns" "$prefix"  # writes the registry out
 tool_path=$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\' | sed 's/\\/\\\\/g')
@@ -122,7 +122,7 @@ e2e_check "a second one fails with 1060" \
 # Options go into the registered command line. COM2 is mapped to a path that
 # does not exist: the port opens and the write fails, which stops the service
 # with specific code 2.
-wine_out "$NUBORA_TOOL" report --install-service --console COM2 --no-eventlog >/dev/null
+wine_out "$NUBORA_TOOL" report --install-service --console COM2 --no-eventlog --allow-writable-folder >/dev/null
 wine_out net start NuboraReport >/dev/null || true
 e2e_check "a port that fails stops the report service with specific code 2" eval \
     'wait_state STOPPED 10 NuboraReport && wine_out sc query NuboraReport | grep -qE "SERVICE_EXIT_CODE *: *2 "'

@@ -79,13 +79,13 @@ TEST(VerbArguments, ToolHelpListsEveryVerbsSynopsis) {
   EXPECT_NE(help.find("\n  nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
                       "                [--wait-for-service [SECONDS]] [--codepage N]\n"
                       "      tells the last run on the serial console and in the Event Log\n"
-                      "  nubora report --install-service | --uninstall-service\n"),
+                      "  nubora report --install-service [--allow-writable-folder] | --uninstall-service\n"),
             std::string::npos);
   report({L"-h"}, out, err);
   EXPECT_EQ(out.substr(0, out.find("\n  Tells")),
             "usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
             "                     [--wait-for-service [SECONDS]] [--codepage N]\n"
-            "       nubora report --install-service | --uninstall-service");
+            "       nubora report --install-service [--allow-writable-folder] | --uninstall-service");
   for (const Command& verb : {preview, status, report, doctor}) {
     verb({L"--help"}, out, err);
     const std::string synopsis = testing::FirstLine(out).substr(std::strlen("usage: "));

@@ -419,6 +419,9 @@ TEST(Report, ArgumentsInstallAndUninstall) {
       {{L"--uninstall-service", L"--console", L"COM2"}, L"", 0, 2, L"||nubora report: --uninstall-service takes no other option", 0},
       {{L"--console", L""}, L"", 0, 2, L"||nubora report: --console needs a port or none", 0},
       {{L"--service", L"--install-service"}, L"", 0, 2, L"||nubora report: one of --service, --install-service, --uninstall-service", 0},
+      {{L"--install-service"}, L"folder", 0, 1, L"||nubora report: not installed: Users (S-1-5-32-545) may add files to C:\\t, the folder of NuboraReport's executable, where Windows looks first for IPHLPAPI.DLL", 0},
+      {{L"--install-service", L"--allow-writable-folder"}, L"folder", 0, 0, create + described + L"|install report service successfully|", 0},
+      {{L"--allow-writable-folder"}, L"", 0, 2, L"||nubora report: --allow-writable-folder goes with --install-service", 0},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -426,8 +429,16 @@ TEST(Report, ArgumentsInstallAndUninstall) {
     fake.failAt = c.failAt;
     fake.error = c.error;
     Scoped scoped(fake);
+    // "folder": Users may add files to nubora.exe's folder.
+    MachineDescription description;
+    if (std::wstring(c.failAt) == L"folder") {
+      description.access[L"c:\\t"] = {kSystemSid, {{true, L"S-1-5-32-545", 0x2}}};
+    }
+    DescribedMachine machine(description);
+    ReportPlatform platform = fake.Outputs();
+    platform.machine = machine.View();
     std::string out, err;
-    EXPECT_EQ(ReportCommand(c.args, fake.Outputs(), out, err), c.exitCode) << err;
+    EXPECT_EQ(ReportCommand(c.args, platform, out, err), c.exitCode) << err;
     const std::string printed = testing::FirstLine(out), complaint = testing::FirstLine(err);
     EXPECT_EQ(fake.calls + L"|" + std::wstring(printed.begin(), printed.end()) + L"|" +
                   std::wstring(complaint.begin(), complaint.end()),
