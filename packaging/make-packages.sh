@@ -3,7 +3,7 @@
 # <out>/nubora-<version>-x64.msi (64-bit Windows) and -x86.msi (32-bit
 # Windows). The entry point is scripts/package.sh; README "Packages" tells the
 # pipeline around it.
-#   --bin DIR         package DIR's NuboraService.exe and nubora.exe as they
+#   --bin DIR         package DIR's service and tool executables as they
 #                     are (PE32 i386, version resources X.Y.Z.0); without it the
 #                     win32 build is brought up to date and packaged
 #   --sign PFX        sign both executables before packaging and both packages
@@ -33,6 +33,49 @@ done
 for path in bin pfx password_file out; do [ -z "${!path}" ] || printf -v "$path" '%s' "$(realpath -m -- "${!path}")"; done
 cd "$(dirname "$0")/.."
 die() { echo "package.sh: $*" >&2; exit 1; }
+
+# The services' identity from platform/identity.h, in UTF-8, into the
+# variables named: each value there is one statement of wide string pieces
+# (only \\, \" and \uXXXX escapes), a number or an earlier value's name.
+# Anything else there, or a value missing, fails the build.
+identity=$(perl -CS -0777 -e '
+    my $file = shift; open my $in, "<:utf8", $file or die "cannot read $file\n"; my $text = <$in>;
+    my (%value, $v);
+    for ($text =~ /^inline constexpr((?:[^;"]|"(?:[^"\\\n]|\\.)*")*);/mg) {
+        /^\s+(?:const\s+)?(?:wchar_t|unsigned long)\s*\*?\s*(k\w+)(?:\[\])?\s*=\s*(.*?)\s*$/s or die "$file: not a value: $_\n";
+        my ($name, $given) = ($1, $2);
+        if ($given =~ /^(?:\d+|k\w+)$/) { $v = $given =~ /^k/ ? $value{$given} : $given; defined $v or die "$file: $name: no $given above\n" }
+        elsif ($given =~ /^(?:L"(?:[^"\\]|\\[\\"]|\\u[0-9A-Fa-f]{4})*"\s*)+$/) {
+            $v = join "", $given =~ /L"((?:[^"\\]|\\.)*)"/g;
+            $v =~ s/\\u([0-9A-Fa-f]{4})|\\(.)/defined $1 ? chr(hex $1) : $2/ge;
+            $v !~ /[\x00-\x1f]/ or die "$file: $name holds a control character\n";
+        } else { die "$file: $name is not one literal, number or value name: $given\n" }
+        $value{$name} = $v;
+    }
+    my @wanted = map { [split /=/] } @ARGV;
+    defined $value{$_->[1]} or die "$file has no $_->[1]\n" for @wanted;
+    print "$_->[0]\t$value{$_->[1]}\n" for @wanted;
+' platform/identity.h service_name=kServiceName display_name=kServiceDisplayName description=kServiceDescription \
+    service_path=kServiceInstallPath service_argument=kServiceArgument tool_exe=kToolFile report_name=kReportServiceName \
+    report_display_name=kReportDisplayName report_description=kReportDescription report_arguments=kReportArguments \
+    sources_key=kEventSourcesKey event_source=kEventSource message_value=kEventMessageFileValue \
+    types_value=kTypesSupportedValue types=kTypesSupported 2>&1) || die "$identity"
+while IFS=$'\t' read -r var value; do printf -v "$var" '%s' "$value"; done <<<"$identity"
+# The packages install into Program Files: C:\Program Files\PRODUCT\FOLDER\EXE.
+[[ $service_path =~ ^C:\\Program\ Files\\([^\\]+)\\([^\\]+)\\([^\\]+\.exe)$ ]] ||
+    die "kServiceInstallPath is not C:\\Program Files\\PRODUCT\\FOLDER\\FILE.exe: $service_path"
+service_exe=${BASH_REMATCH[3]}
+# Every value but the service's texts goes to wixl (defines for nubora.wxs),
+# which takes ASCII only.
+defines=()
+for define in ServiceName="$service_name" ServiceExe="$service_exe" ServiceArgument="$service_argument" \
+    ProductFolder="${BASH_REMATCH[1]}" InstallFolder="${BASH_REMATCH[2]}" InstallPath="${service_path%\\*}" \
+    ToolExe="$tool_exe" ReportName="$report_name" ReportDisplayName="$report_display_name" \
+    ReportDescription="$report_description" ReportArguments="$report_arguments" \
+    EventSourceKey="$sources_key$event_source" MessageFileValue="$message_value" TypesValue="$types_value" Types="$types"; do
+    ! LC_ALL=C grep -q '[^ -~]' <<<"$define" || die "platform/identity.h: ${define%%=*} is not ASCII"
+    defines+=(-D "$define")
+done
 
 # Tools first: a missing one is installed from its Debian package, by name.
 need=(wixl:wixl msiinfo:msitools msibuild:msitools file:file sha256sum:coreutils)
@@ -75,12 +118,12 @@ file_version() {
     echo "${words[1]}.${words[0]}.${words[3]}.${words[2]}"
 }
 exe_version=""
-for exe in NuboraService.exe nubora.exe; do
+for exe in "$service_exe" "$tool_exe"; do
     [ -f "$bin/$exe" ] || die "no $exe in $bin"
     [[ $(file -b "$bin/$exe") == "PE32 executable "*"Intel 80386"* ]] || die "$bin/$exe is not a 32-bit x86 Windows executable"
     v=$(file_version "$bin/$exe") || die "$bin/$exe has no version resource"
     [[ $v == *.0 ]] && numeric_version "${v%.0}" >/dev/null || die "$bin/$exe has version $v, not X.Y.Z.0"
-    [ -z "$exe_version" ] || [ "$v" = "$exe_version" ] || die "NuboraService.exe and nubora.exe differ in version ($exe_version, $v)"
+    [ -z "$exe_version" ] || [ "$v" = "$exe_version" ] || die "$service_exe and $tool_exe differ in version ($exe_version, $v)"
     exe_version=$v
     cp "$bin/$exe" "$stage/"
 done
@@ -110,12 +153,8 @@ sign() {
         { cat "$stage/sign.log" >&2; die "signing or verifying $(basename "$1") failed"; }
 }
 
-# The service's texts as NuboraService.exe install registers them
-# (service/installer.h). Windows Installer has no UTF-8 databases: they go in
-# as code page 936.
-display_name='Nubora服务'
-description='Windows Server初始化辅助服务，自动配置Nubora网络IP地址'
-subject='Nubora network configuration service and tool'
+# The product, as Programs and Features and the summary information name it.
+product=Nubora subject='Nubora network configuration service and tool'
 # wixl takes Source paths relative to the .wxs file.
 cp packaging/nubora.wxs "$stage/"
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' packaging/nubora.wxs)
@@ -129,7 +168,8 @@ derived_guid() {
 }
 # The package code follows everything that makes the package: the given
 # executables, the sources and this script, the version, the signer.
-inputs=$(sha256sum "$stage"/{NuboraService,nubora}.exe packaging/{nubora.wxs,make-packages.sh} ${pfx:+"$pfx"} | cut -d' ' -f1)
+inputs=$(sha256sum "$stage/$service_exe" "$stage/$tool_exe" packaging/{nubora.wxs,make-packages.sh} platform/identity.h \
+    ${pfx:+"$pfx"} | cut -d' ' -f1)
 for exe in "$stage"/*.exe; do sign "$exe"; done
 
 mkdir -p "$out"
@@ -146,21 +186,22 @@ for arch in x64 x86; do
     fi
     # This wixl exits 0 while it ignores what it does not know: any word on
     # standard error fails the build.
-    wixl -a "$arch" -D Arch="$arch" -D Version="$version" \
+    wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D Product="$product" -D Subject="$subject" "${defines[@]}" \
         -D ProductCode="$(derived_guid "$upgrade_code nubora-$version-$arch")" \
         -o "$msi" "$stage/nubora.wxs" 2>"$stage/wixl.err" || { cat "$stage/wixl.err" >&2; die "wixl failed ($arch)"; }
     [ ! -s "$stage/wixl.err" ] || { cat "$stage/wixl.err" >&2; die "wixl complained ($arch)"; }
 
-    # This wixl cannot store the Chinese texts: code page first, then the
-    # texts, which msibuild converts from UTF-8 into it. Its services are not
-    # vital (error control 1 without 0x8000): one that cannot be created would
-    # not fail the package.
+    # This wixl cannot store the service's Chinese texts: code page first
+    # (Windows Installer has no UTF-8 databases), then the texts, which
+    # msibuild converts from UTF-8 into it. Its services are not vital (error
+    # control 1 without 0x8000): one that cannot be created would not fail the
+    # package.
     printf '\r\n\r\n936\t_ForceCodepage\r\n' >"$stage/_ForceCodepage.idt"
-    msiinfo export "$msi" ServiceInstall |
-        sed "s/\t@DISPLAY_NAME@\t/\t$display_name\t/; s/\t@DESCRIPTION@\r\?$/\t$description/" |
-        awk -F'\t' -v OFS='\t' 'NR > 3 { $6 = 32769 } 1' >"$stage/ServiceInstall.idt"
+    msiinfo export "$msi" ServiceInstall | tr -d '\r' | display_name=$display_name description=$description \
+        awk -F'\t' -v OFS='\t' 'NR > 3 { $6 = 32769; if ($3 == "@DISPLAY_NAME@") $3 = ENVIRON["display_name"]
+            if ($13 == "@DESCRIPTION@") $13 = ENVIRON["description"] } 1' >"$stage/ServiceInstall.idt"
     # Nor does it mark Type="expandable" values (the "#%" prefix): REG_EXPAND_SZ.
-    msiinfo export "$msi" Registry | sed 's/\tEventMessageFile\t\[/\tEventMessageFile\t#%[/' >"$stage/Registry.idt"
+    msiinfo export "$msi" Registry | sed "s/\t$message_value\t\[/\t$message_value\t#%[/" >"$stage/Registry.idt"
     # Nor does it give the files their version; the file hashes are for
     # unversioned files only.
     msiinfo export "$msi" File | awk -F'\t' -v OFS='\t' -v v="$version.0" 'NR > 3 { $5 = v } 1' >"$stage/File.idt"
@@ -172,29 +213,29 @@ for arch in x64 x86; do
     # InstallFinalize (ARPINSTALLLOCATION for Programs and Features).
     (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt -i Registry.idt -i File.idt \
         -i MsiFileHash.idt \
-        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveServiceExe', 'ServiceComponent', 'NuboraService.exe', 'INSTALLDIR', 1)" \
-        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveToolExe', 'ToolComponent', 'nubora.exe', 'INSTALLDIR', 1)" \
+        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveServiceExe', 'ServiceComponent', '$service_exe', 'INSTALLDIR', 1)" \
+        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveToolExe', 'ToolComponent', '$tool_exe', 'INSTALLDIR', 1)" \
         -q "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
-        -s "$subject" Nubora "$template" "{$package_code}") ||
+        -s "$subject" "$product" "$template" "{$package_code}") ||
         die "msibuild failed ($arch)"
 
     # Read back what Windows Installer will read.
     rows=$(msiinfo export "$msi" ServiceInstall | tr -d '\r')
-    row=$(awk -F'\t' '$2 == "NuboraService"' <<<"$rows")
+    row=$(name=$service_name awk -F'\t' '$2 == ENVIRON["name"]' <<<"$rows")
     [ "$(cut -f3 <<<"$row")" = "$display_name" ] && [ "$(cut -f13 <<<"$row")" = "$description" ] ||
         die "the service's display name or description did not go in ($arch)"
     [ "$(awk -F'\t' 'NR > 3 { print $6 }' <<<"$rows" | sort -u)" = 32769 ] || die "the services are not vital ($arch)"
-    [[ $(msiinfo export "$msi" Registry) == *$'\tEventMessageFile\t#%[#ToolExe]\t'* ]] ||
-        die "EventMessageFile is not REG_EXPAND_SZ ($arch)"
+    [[ $(msiinfo export "$msi" Registry) == *$'\t'"$message_value"$'\t#%[#ToolExe]\t'* ]] ||
+        die "$message_value is not REG_EXPAND_SZ ($arch)"
     [ "$(msiinfo export "$msi" _ForceCodepage | tr -d '\r' | sed -n 3p)" = $'936\t_ForceCodepage' ] ||
         die "code page 936 did not go in ($arch)"
     [ "$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 == "InstallInitialize" { i = $3 }
         $1 == "RemoveExistingProducts" { r = $3 } END { print (i && r > i) ? "after" : "before" }')" = after ] ||
         die "RemoveExistingProducts is not after InstallInitialize ($arch)"
     summary=$(msiinfo suminfo "$msi")
-    [[ $summary == *"Subject: $subject"$'\n'*"Author: Nubora"$'\n'*"Template: $template"$'\n'*"Revision number (UUID): {$package_code}"* ]] ||
+    [[ $summary == *"Subject: $subject"$'\n'*"Author: $product"$'\n'*"Template: $template"$'\n'*"Revision number (UUID): {$package_code}"* ]] ||
         die "the summary information did not go in ($arch)"
     sign "$msi"
     mv "$msi" "$out/"

@@ -6,6 +6,7 @@
 
 #include "platform/adapters.h"
 #include "platform/clock.h"
+#include "platform/identity.h"
 
 namespace nubora {
 
@@ -15,15 +16,13 @@ namespace nubora {
 
 // The keys the doctor reads: interfaces' TCP/IP settings (a subkey per
 // interface GUID), connection names (GUID\Connection, Name), network drivers
-// (NNNN: NetCfgInstanceId, DriverDesc), and event sources.
+// (NNNN: NetCfgInstanceId, DriverDesc), and event sources (kEventSourcesKey).
 constexpr wchar_t kInterfacesKey[] =
     L"SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 constexpr wchar_t kConnectionsKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\";
 constexpr wchar_t kNetDriversKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\";
-constexpr wchar_t kEventSourcesKey[] =
-    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
 
 constexpr unsigned long kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4,
                         kRegMultiSz = 7;

@@ -3,6 +3,7 @@
 #include "netconfig/log.h"
 #include "netconfig/log_lines.h"
 #include "netconfig/run.h"
+#include "platform/identity.h"
 #include "platform/probes.h"
 #include "service/installer.h"
 #include "service/lifecycle.h"
@@ -26,7 +27,7 @@ Verb ChooseVerb(int argc, wchar_t** argv) {
   const wchar_t* first = argv[1];
   if (SameWordIgnoringCase(first, L"install")) return Verb::kInstall;
   if (SameWordIgnoringCase(first, L"uninstall")) return Verb::kUninstall;
-  if (SameWordIgnoringCase(first, L"-k")) return Verb::kService;
+  if (SameWordIgnoringCase(first, kServiceArgument)) return Verb::kService;
   return Verb::kUnknown;
 }
 
@@ -37,7 +38,7 @@ int EntryMain(int argc, wchar_t** argv) {
       RunConfiguration();
       break;
     case Verb::kInstall: {
-      const int result = InstallService(kInstallPath, kServiceName, kDisplayName, kDescription);
+      const int result = InstallService();
       if (result == 0) {
         LogWideLine(kInstalledLine);
       } else {
@@ -46,7 +47,7 @@ int EntryMain(int argc, wchar_t** argv) {
       break;
     }
     case Verb::kUninstall: {
-      const int result = UninstallService(kServiceName);
+      const int result = UninstallService();
       if (result == 0) {
         LogWideLine(kUninstalledLine);
       } else {

@@ -3,20 +3,13 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/identity.h"
 #include "platform/platform.h"
 
 namespace nubora {
 namespace {
 
 constexpr std::size_t kPathCapacity = 260;
-
-std::wstring WithoutQuotes(const wchar_t* path) {
-  std::wstring text(path);
-  if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
-    text = text.substr(1, text.size() - 2);
-  }
-  return text;
-}
 
 // Creates each folder on the way to the file, from the one below the drive.
 void CreateFoldersFor(ExecutableFiles& files, const std::wstring& file) {
@@ -29,8 +22,7 @@ void CreateFoldersFor(ExecutableFiles& files, const std::wstring& file) {
 
 }  // namespace
 
-int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
-                   const wchar_t* displayName, const wchar_t* description) {
+int InstallService() {
   ServiceManagerApi& api = *CurrentPlatform().services;
   ExecutableFiles& files = *CurrentPlatform().files;
 
@@ -38,16 +30,16 @@ int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
   if (!manager) return static_cast<int>(api.LastError());
 
   wchar_t buffer[kPathCapacity] = {};
-  std::swprintf(buffer, kPathCapacity, L"%ls -k", installPath);
-  ScHandle service(
-      api, api.CreateOwnService(manager.get(), serviceName, displayName, scm::kServiceAllAccess,
-                                scm::kOwnProcess, scm::kAutoStart, scm::kErrorNormal, buffer));
+  std::swprintf(buffer, kPathCapacity, L"\"%ls\" %ls", kServiceInstallPath, kServiceArgument);
+  ScHandle service(api, api.CreateOwnService(manager.get(), kServiceName, kServiceDisplayName,
+                                             scm::kServiceAllAccess, scm::kOwnProcess,
+                                             scm::kAutoStart, scm::kErrorNormal, buffer));
   if (!service) return static_cast<int>(api.LastError());
 
-  api.SetDescription(service.get(), description);
+  api.SetDescription(service.get(), kServiceDescription);
 
   files.ModulePath(buffer, kPathCapacity);
-  const std::wstring target = WithoutQuotes(installPath);
+  const std::wstring target = kServiceInstallPath;
   // Running from the installed file, under whatever spelling: a copy onto
   // itself would fail. When the answer is unknown the copy decides.
   if (files.SameFile(buffer, target.c_str()) == FileIdentity::kSame) return 0;
@@ -63,13 +55,13 @@ int InstallService(const wchar_t* installPath, const wchar_t* serviceName,
   return 0;
 }
 
-int UninstallService(const wchar_t* serviceName) {
+int UninstallService() {
   ServiceManagerApi& api = *CurrentPlatform().services;
   ScHandle manager(api, api.OpenManager(scm::kManagerAllAccess));
   if (!manager) return static_cast<int>(api.LastError());
 
   ScHandle service(api,
-                   api.OpenExistingService(manager.get(), serviceName, scm::kServiceAllAccess));
+                   api.OpenExistingService(manager.get(), kServiceName, scm::kServiceAllAccess));
   if (!service) return static_cast<int>(api.LastError());
 
   if (!api.DeleteExistingService(service.get())) return static_cast<int>(api.LastError());

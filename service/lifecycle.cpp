@@ -3,9 +3,9 @@
 #include "netconfig/log.h"
 #include "netconfig/log_lines.h"
 #include "netconfig/run.h"
+#include "platform/identity.h"
 #include "platform/platform.h"
 #include "platform/service_runner.h"
-#include "service/installer.h"
 
 namespace nubora {
 namespace {
@@ -20,9 +20,7 @@ ServiceExit Work(ServiceRunner&) {
   return ServiceExit{};
 }
 
-void LogStopRequest() {
-  LogWideLine(kStopRequestLine);
-}
+void LogStopRequest() { LogWideLine(kStopRequestLine); }
 
 // Its status type claims both process kinds, and it accepts pause and continue
 // without acting on them: what it has always told the service manager.

@@ -20,6 +20,7 @@
 #include "nubora/doctor/access.h"
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/identity.h"
 #include "platform/system_errors.h"
 
 namespace nubora {
@@ -262,14 +263,14 @@ void CheckFileAccess(const MachinePlatform& machine, std::vector<Finding>& out) 
   check.Check(
       {kPostScriptPath, kFileRights, L"the post script NuboraService runs as LocalSystem", false});
   check.Check({kLogPath, kFileRights, L"the log NuboraService writes as LocalSystem", false});
-  for (const wchar_t* name : {L"NuboraService", L"NuboraReport"}) {
+  for (const wchar_t* name : {kServiceName, kReportServiceName}) {
     ServiceConfig config;
     if (machine.services->Query(name, config) != 0) continue;
     CheckImagePath(name, config.imagePath, out);
     check.Executable(ImageFile(config.imagePath), name);
   }
-  check.Check({TextOf(*machine.registry, kEventSourcesKey + std::wstring(L"NuboraService"),
-                      L"EventMessageFile"),
+  check.Check({TextOf(*machine.registry, kEventSourcesKey + std::wstring(kEventSource),
+                      kEventMessageFileValue),
                kFileRights, L"the event source's message file, which Event Viewer loads", false});
 }
 

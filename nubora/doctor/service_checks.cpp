@@ -2,6 +2,7 @@
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
+#include "platform/identity.h"
 #include "platform/log_file.h"
 #include "platform/services.h"
 #include "platform/system_errors.h"
@@ -24,8 +25,8 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
     const wchar_t* install;
   };
   static const Service kServices[] = {
-      {L"NuboraService", true, L"NuboraService.exe install"},
-      {L"NuboraReport", false, L"nubora report --uninstall-service, then --install-service"}};
+      {kServiceName, true, L"NuboraService.exe install"},
+      {kReportServiceName, false, L"nubora report --uninstall-service, then --install-service"}};
   for (const Service& service : kServices) {
     ServiceConfig config;
     const unsigned long error = machine.services->Query(service.name, config);
@@ -56,10 +57,10 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
       add(L"starts a file that is missing: " + ImageFile(config.imagePath), service.install);
     }
   }
-  const std::wstring source = kEventSourcesKey + std::wstring(L"NuboraService");
+  const std::wstring source = kEventSourcesKey + std::wstring(kEventSource);
   std::vector<RegistryValue> values;
   if (machine.registry->Values(source, values) != 0) return;
-  const RegistryValue* file = FindValue(values, L"EventMessageFile");
+  const RegistryValue* file = FindValue(values, kEventMessageFileValue);
   const std::vector<std::wstring> items =
       file != nullptr ? TextItems(*file) : std::vector<std::wstring>();
   const std::wstring path = items.empty() ? L"" : items[0];
@@ -67,7 +68,8 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
     out.push_back({"service",
                    Severity::kError,
                    L"",
-                   L"the event source NuboraService names a message file that is missing: " + path,
+                   L"the event source " + std::wstring(kEventSource) +
+                       L" names a message file that is missing: " + path,
                    {{"key", L"HKLM\\" + source}, {"message_file", path}},
                    {},
                    L"nubora report --uninstall-service, then --install-service"});

@@ -8,6 +8,7 @@
 #include "nubora/report/report_text.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
+#include "platform/identity.h"
 #include "platform/log_file.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
@@ -36,8 +37,8 @@ unsigned long Deliver(const Report& report, const ReportOptions& options,
     }
   }
   if (options.eventLog) {
-    const unsigned long error = platform.eventLog->Report(kWatchedService, report.type,
-                                                          report.eventId, EventText(eventLines));
+    const unsigned long error =
+        platform.eventLog->Report(kEventSource, report.type, report.eventId, EventText(eventLines));
     if (error != 0 && error != kNotAvailable) {
       const std::wstring why = L"cannot write to the Event Log (" + ErrorText(error) + L")";
       err += ToMultibyte(L"nubora report: " + why + L", skipped\n");
@@ -79,7 +80,7 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
       unsigned long error = 0;
       return file.Open(options.log, error) ? file.Size() : 0;
     };
-    if (!WatchBoot(*platform.services, kWatchedService, logSize, options.waitSeconds,
+    if (!WatchBoot(*platform.services, kServiceName, logSize, options.waitSeconds,
                    options.untilDecided, pause, tell, watch)) {
       return 0;  // asked to stop: nothing to tell
     }

@@ -9,6 +9,7 @@
 #include "nubora/report/report_service.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
+#include "platform/identity.h"
 #include "platform/platform.h"
 #include "platform/system_errors.h"
 #include "platform/text.h"
@@ -83,7 +84,7 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options, bool& all
 bool InstallableHere(const MachinePlatform& machine, std::string& err) {
   wchar_t path[1024] = {};
   CurrentPlatform().files->ModulePath(path, 1024);
-  for (const Finding& finding : ExecutableAccess(path, L"NuboraReport", machine)) {
+  for (const Finding& finding : ExecutableAccess(path, kReportServiceName, machine)) {
     if (finding.severity == Severity::kInfo) continue;
     err =
         ToMultibyte(L"nubora report: not installed: " + finding.summary + L"\n  fix: " +

@@ -3,18 +3,13 @@
 #include <string>
 
 #include "nubora/report/report_text.h"
+#include "platform/identity.h"
 #include "platform/platform.h"
 #include "platform/service_runner.h"
 #include "platform/system_errors.h"
 
 namespace nubora {
 namespace {
-
-const wchar_t kReportService[] = L"NuboraReport";
-const wchar_t kReportDisplayName[] = L"Nubora boot report";
-const wchar_t kReportDescription[] =
-    L"Tells each boot's network configuration verdict on the serial console and in the Windows "
-    L"Event Log";
 
 struct ServiceContext {
   ReportOptions options;
@@ -55,7 +50,7 @@ std::wstring Quoted(const std::wstring& word) {
 }
 
 ServiceRunner& Runner() {
-  static ServiceRunner runner(ServiceSetup{kReportService, scm::kOwnProcess,
+  static ServiceRunner runner(ServiceSetup{kReportServiceName, scm::kOwnProcess,
                                            scm::kAcceptStop | scm::kAcceptShutdown, true, true,
                                            Work, nullptr});
   return runner;
@@ -68,7 +63,7 @@ void NUBORA_CALLBACK ReportServiceMain(unsigned long, wchar_t**) { Runner().Main
 unsigned long RunReportService(const ReportOptions& options, const ReportPlatform& platform) {
   Context() = ServiceContext{options, platform};
   Runner().Reset();
-  const ServiceTableEntry table[] = {{kReportService, ReportServiceMain}, {nullptr, nullptr}};
+  const ServiceTableEntry table[] = {{kReportServiceName, ReportServiceMain}, {nullptr, nullptr}};
   return CurrentPlatform().serviceHost->RunDispatcher(table);
 }
 
@@ -94,14 +89,14 @@ unsigned long InstallReportService(const ReportOptions& options, EventLog& event
   ScHandle manager(api, api.OpenManager(scm::kManagerCreateService));
   if (!manager) return api.LastError();
   const std::wstring commandLine =
-      L"\"" + std::wstring(path) + L"\" report --service" + OptionWords(options);
+      L"\"" + std::wstring(path) + L"\" " + kReportArguments + OptionWords(options);
   ScHandle service(api,
-                   api.CreateOwnService(manager.get(), kReportService, kReportDisplayName,
+                   api.CreateOwnService(manager.get(), kReportServiceName, kReportDisplayName,
                                         scm::kServiceAllAccess, scm::kOwnProcess, scm::kAutoStart,
                                         scm::kErrorNormal, commandLine.c_str()));
   if (!service) return api.LastError();
   api.SetDescription(service.get(), kReportDescription);
-  const unsigned long error = eventLog.RegisterSource(kWatchedService, path);
+  const unsigned long error = eventLog.RegisterSource(kEventSource, path);
   if (error != 0) api.DeleteExistingService(service.get());
   return error;
 }
@@ -110,11 +105,11 @@ unsigned long UninstallReportService(const ReportPlatform& platform) {
   // Stopped first: a service that only gets marked for deletion goes on
   // waiting, reports after its event source is gone and blocks a reinstall.
   unsigned long stopError = 0;
-  if (platform.services->RequestStop(kReportService) == 0) {
+  if (platform.services->RequestStop(kReportServiceName) == 0) {
     stopError = kErrorServiceRequestTimeout;
     for (unsigned long second = 0; second <= kStopWaitSeconds; ++second) {
       ServiceSnapshot service;
-      const unsigned long error = platform.services->Query(kReportService, service);
+      const unsigned long error = platform.services->Query(kReportServiceName, service);
       if (error != 0 || !service.installed || service.state == scm::kStopped) {
         stopError = error;
         break;
@@ -126,9 +121,9 @@ unsigned long UninstallReportService(const ReportPlatform& platform) {
   unsigned long error = 0;
   ScHandle manager(api, api.OpenManager(scm::kManagerConnect));
   if (!manager) return api.LastError();
-  ScHandle service(api, api.OpenExistingService(manager.get(), kReportService, scm::kDelete));
+  ScHandle service(api, api.OpenExistingService(manager.get(), kReportServiceName, scm::kDelete));
   if (!service || !api.DeleteExistingService(service.get())) error = api.LastError();
-  const unsigned long sourceError = platform.eventLog->RemoveSource(kWatchedService);
+  const unsigned long sourceError = platform.eventLog->RemoveSource(kEventSource);
   if (error == 0 && sourceError != kErrorFileNotFound) error = sourceError;
   return error != 0 ? error : stopError;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "nubora/runtext/run_text.h"
+#include "platform/identity.h"
 #include "platform/system_errors.h"
 #include "platform/text.h"
 
@@ -92,7 +93,7 @@ Report TellProblem(const std::wstring& why) {
 }
 
 Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread) {
-  const std::wstring service = kWatchedService;
+  const std::wstring service = kServiceName;
   const std::wstring after = L" after " + Number(watch.waited) + L" s";
   std::wstring unfinished;
   Report report;

@@ -11,9 +11,6 @@
 
 namespace nubora {
 
-// The service whose runs are told, and the Event Log source that tells them.
-inline constexpr wchar_t kWatchedService[] = L"NuboraService";
-
 // One report: the event that carries it and its lines, the verdict line first.
 struct Report {
   EventType type = EventType::kError;

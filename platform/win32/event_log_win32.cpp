@@ -1,12 +1,15 @@
 #include <windows.h>
 
 #include "platform/event_log.h"
+#include "platform/identity.h"
 #include "platform/win32/win32_handles.h"
 
 namespace nubora {
 namespace {
 
-const wchar_t kSourcesKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+static_assert(kTypesSupported ==
+                  (EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE),
+              "the event types the source supports");
 
 struct EventSourceTraits {
   static HANDLE Invalid() { return nullptr; }
@@ -28,24 +31,24 @@ class Win32EventLog : public EventLog {
 
   unsigned long RegisterSource(const wchar_t* source, const std::wstring& messageFile) override {
     HKEY opened = nullptr;
-    const std::wstring path = std::wstring(kSourcesKey) + source;
+    const std::wstring path = std::wstring(kEventSourcesKey) + source;
     LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                        KEY_SET_VALUE, nullptr, &opened, nullptr);
     if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
     unique_key key(opened);
-    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-    status = ::RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
+    const DWORD types = kTypesSupported;
+    status = ::RegSetValueExW(key.get(), kEventMessageFileValue, 0, REG_EXPAND_SZ,
                               reinterpret_cast<const BYTE*>(messageFile.c_str()),
                               static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
     if (status == ERROR_SUCCESS) {
-      status = ::RegSetValueExW(key.get(), L"TypesSupported", 0, REG_DWORD,
+      status = ::RegSetValueExW(key.get(), kTypesSupportedValue, 0, REG_DWORD,
                                 reinterpret_cast<const BYTE*>(&types), sizeof types);
     }
     return static_cast<unsigned long>(status);
   }
 
   unsigned long RemoveSource(const wchar_t* source) override {
-    const std::wstring path = std::wstring(kSourcesKey) + source;
+    const std::wstring path = std::wstring(kEventSourcesKey) + source;
     return static_cast<unsigned long>(::RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str()));
   }
 };

@@ -99,16 +99,20 @@ touch -d 2000-01-01 "$windir/ipconfig_service.log"
 wine() { nubora_wine "$ns" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
 state() { wine sc query "$1" | awk '/STATE/ { print $4 }'; }
 
-# Both services and the event source as "reg export" writes them (UTF-16:
-# "reg query" prints the Chinese text as "?").
+# The table's keys as "reg export" writes them (UTF-16: "reg query" prints the
+# Chinese text as "?"), hex data joined onto one line; expected_registration:
+# the table's, the ImagePaths unquoted as Wine's msiexec writes them.
 registration() {
     local key
-    for key in NuboraService NuboraReport EventLog\\Application\\NuboraService; do
+    for key in $(grep -v '^#' "$e2e_root/tests/data/registration.table" | cut -f1 | uniq); do
         rm -f "$prefix/drive_c/k.reg"
         wine reg export "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$key" 'c:\k.reg' /y >/dev/null || continue
-        iconv -f UTF-16 -t UTF-8 "$prefix/drive_c/k.reg" | tr -d '\r' | grep -vE '^(Windows Registry|"PreshutdownTimeout"|$)'
+        iconv -f UTF-16 -t UTF-8 "$prefix/drive_c/k.reg" | tr -d '\r' | grep -vE '^(Windows Registry|"PreshutdownTimeout"|$)' |
+            sed -e :a -e '/\\$/{N;s/\\\n  //;ba' -e '}'
     done
 }
+expected_registration() { python3 "$e2e_here/registration.py" export --unquoted \
+    --tool 'C:\Program Files\Nubora\NuboraService\nubora.exe' "$@" >"$work/registration.expected"; }
 # NAME EXIT-CODE PRODUCTS-AFTER INSTALLED-FROM(a folder, no, -) REFUSED-BY(-) MSIEXEC-ARGUMENTS...
 # msiexec runs from a batch file, which hands it its command line as written.
 # Wine's msiexec cuts its exit code to 8 bits: 1603 (failed) shows as 67.
@@ -151,7 +155,8 @@ e2e_check "Programs and Features: the install folder, no Change button" test "$(
     'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | awk -v RS= '/DisplayName +REG_SZ +Nubora\n/' |
     grep -cE '^ +(InstallLocation +REG_SZ +C:\\Program Files\\Nubora\\NuboraService\\|NoModify +REG_DWORD +0x1)$')" = 2
 registration >"$work/registration"
-e2e_same "both services and the event source, REPORT_OPTIONS appended" "$data/registration-options" "$work/registration"
+expected_registration --options ' --console none'
+e2e_same "both services and the event source, REPORT_OPTIONS appended" "$work/registration.expected" "$work/registration"
 
 # The report service waits for NuboraService, registered automatic and not
 # run since the system started: the upgrade stops it and waits.
@@ -160,7 +165,8 @@ e2e_check "NuboraReport waits for NuboraService" test "$(state NuboraReport)" = 
 step "upgrade while NuboraReport waits" 0 "$new" "$work/new" - /i "c:\\nubora-$new-x64.msi"
 e2e_check "upgrade: NuboraReport stopped" test "$(state NuboraReport)" = STOPPED
 registration >"$work/registration"
-e2e_same "upgrade: both services and the event source" "$data/registration" "$work/registration"
+expected_registration
+e2e_same "upgrade: both services and the event source" "$work/registration.expected" "$work/registration"
 step downgrade 67 "$new" "$work/new" WIX_DOWNGRADE_DETECTED /i "c:\\nubora-$old-x64.msi"
 step uninstall 0 "" no - /x "c:\\nubora-$new-x64.msi"
 e2e_check "uninstall: the provisioning file, post script and log stay" test \

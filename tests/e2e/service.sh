@@ -35,15 +35,18 @@ e2e_check "report --install-service prints success" \
     test "$(wine_out "$NUBORA_TOOL" report --install-service --allow-writable-folder)" = "install report service successfully"
 
 nubora_wine_stop "$ns" "$prefix"  # writes the registry out
-tool_path=$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\' | sed 's/\\/\\\\/g')
 report_keys() { tr -d '\r' <"$prefix/system.reg" | sed -n -e '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraReport\]/,/^$/p' \
     -e '/^\[System\\\\CurrentControlSet\\\\Services\\\\Event[Ll]og\\\\Application\\\\NuboraService\]/,/^$/p' | grep '^"'; }
-sed "s|<tool>|${tool_path//\\/\\\\}|g" "$E2E_DATA/report_registration" | sort >"$out/report_keys.expected"
-report_keys | grep -E '^"(Description|DisplayName|ImagePath|ObjectName|Start|Type|ErrorControl|EventMessageFile|TypesSupported)"' | sort >"$out/report_keys"
+# The table's values of the keys, and the registry's lines of the values it names.
+python3 "$e2e_here/registration.py" system.reg --tool "$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\')" NuboraReport \
+    'EventLog\Application\NuboraService' | sort >"$out/report_keys.expected"
+python3 "$e2e_here/registration.py" system.reg NuboraService | sort >"$out/registration.expected"
+named_in() { awk -F= 'NR == FNR { name[$1]; next } $1 in name' "$1" - | sort; }
+report_keys | named_in "$out/report_keys.expected" >"$out/report_keys"
 e2e_same "the report service's registration and event source" "$out/report_keys.expected" "$out/report_keys"
-tr -d '\r' <"$prefix/system.reg" | sed -n '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraService\]/,/^$/p' \
-    | grep -E '^"(Description|DisplayName|ImagePath|ObjectName|Start|Type|ErrorControl)"' | sort >"$out/registration"
-e2e_same "registration" "$E2E_DATA/service_registration" "$out/registration"
+tr -d '\r' <"$prefix/system.reg" | sed -n '/^\[System\\\\CurrentControlSet\\\\Services\\\\NuboraService\]/,/^$/p' |
+    named_in "$out/registration.expected" >"$out/registration"
+e2e_same "registration" "$out/registration.expected" "$out/registration"
 
 : >"$windir/ipconfig_service.log"
 # The registration starts automatically when the system (here: the wineserver)

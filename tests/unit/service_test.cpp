@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "platform/identity.h"
 #include "service/dispatch.h"
 #include "service/installer.h"
 #include "service/lifecycle.h"
@@ -203,12 +204,12 @@ TEST(InstallService, RegistersDescribesAndCopies) {
   platform.files = &files;
   ScopedPlatform scope(platform);
 
-  EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), 0);
+  EXPECT_EQ(InstallService(), 0);
   const std::vector<std::wstring> calls = {
       L"open manager 2",
       L"create NuboraService|Nubora\u670D\u52A1|983551|16|2|1|"
       L"\"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe\" -k",
-      std::wstring(L"describe ") + kDescription};
+      std::wstring(L"describe ") + kServiceDescription};
   EXPECT_EQ(services.calls, calls);
   EXPECT_EQ(services.open, 0);
   EXPECT_EQ(files.folders,
@@ -301,8 +302,7 @@ TEST(InstallService, CopiesUnlessItRunsFromTheInstalledFileUnderAnySpelling) {
     platform.files = &files;
     ScopedPlatform scope(platform);
 
-    EXPECT_EQ(InstallService(kInstallPath, kServiceName, kDisplayName, kDescription), c.result)
-        << c.modulePath;
+    EXPECT_EQ(InstallService(), c.result) << c.modulePath;
     const std::wstring copy = std::wstring(c.modulePath) + L" -> " + installed;
     EXPECT_EQ(files.copies, std::vector<std::wstring>(c.copies, copy)) << c.modulePath;
     EXPECT_EQ(services.calls.back() == L"delete", c.result != 0) << c.modulePath;
