@@ -70,6 +70,7 @@ fuzz_long() {
 
 step "build: asan" build asan
 # In one process: a sanitized process start costs more than most tests.
+step "the include direction" python3 tests/include_direction.py .
 step "unit tests under ASan and UBSan" build/asan/tests/nubora_unit_tests --gtest_brief=1
 if [ "$long" -gt 0 ]; then
     step "fuzz targets, $long s each" fuzz_long
