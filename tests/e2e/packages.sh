@@ -145,7 +145,7 @@ while IFS='|' read -r registered taken_back property; do
     wine $taken_back >/dev/null
 done <<EOF
 $NUBORA_EXE install|$NUBORA_EXE uninstall|SERVICE_REGISTERED
-$NUBORA_TOOL report --install-service|$NUBORA_TOOL report --uninstall-service|REPORT_REGISTERED
+$NUBORA_TOOL report --install-service --allow-writable-folder|$NUBORA_TOOL report --uninstall-service|REPORT_REGISTERED
 reg add HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NuboraService /v EventMessageFile /d c:\\n.exe|reg delete HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NuboraService /f|EVENT_SOURCE_REGISTERED
 EOF
 cp "$work/higher/NuboraService.exe" "$folder/NuboraService/"
