@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 
 namespace nubora {
 namespace {
@@ -139,6 +140,11 @@ std::string NativePath(const wchar_t* path) {
     out.clear();  // no memory: no path rather than a part of one
   }
   return out;
+}
+
+std::wstring Lowered(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
 }
 
 }  // namespace nubora

@@ -27,6 +27,9 @@ std::wstring FromUtf16(const std::string& bytes, std::size_t from, bool bigEndia
 // ASCII text, such as the tool's fixed words, as wide text.
 std::wstring Widened(const char* ascii);
 
+// Lower case, as Windows compares names (paths, value names, GUIDs).
+std::wstring Lowered(std::wstring text);
+
 // Native form of a Windows-style path, in UTF-8. Elsewhere than on Windows a
 // leading drive letter becomes a folder of the working directory
 // ("C:\dir\a.ini" reads "c/dir/a.ini") and backslashes become slashes; on

@@ -140,7 +140,7 @@ class AccessCheck {
       judged = {parent, kCreateRights, judged.role, true};
     }
     evidence.insert(evidence.begin(), {"path", judged.path});
-    std::uint32_t& seen = checked_[Lower(judged.path)];
+    std::uint32_t& seen = checked_[Lowered(judged.path)];
     if (seen == 0 && !Trusted(access.owner)) {
       Finding::Evidence owned = evidence;
       owned.push_back({"owner", access.owner});
@@ -243,7 +243,7 @@ std::vector<Finding> ExecutableAccess(const std::wstring& path, const std::wstri
 void CheckFileAccess(const MachinePlatform& machine, std::vector<Finding>& out) {
   if (machine.security == nullptr) return;
   std::wstring system;
-  if (machine.security->SystemFolder(system) == 0 && Lower(system) != kWindowsFolder) {
+  if (machine.security->SystemFolder(system) == 0 && Lowered(system) != kWindowsFolder) {
     out.push_back(AccessFinding(
         "file-access", Severity::kError,
         L"Windows runs from " + system + L", not " + kWindowsFolder +

@@ -9,10 +9,10 @@
 
 #include "nubora/doctor/doctor.h"
 #include "nubora/machine/predicted_run.h"
+#include "platform/text.h"
 
 namespace nubora {
 
-std::wstring Lower(std::wstring text);
 std::wstring Dotted(std::uint32_t ipv4);
 bool IsLinkLocal(std::uint32_t ipv4);
 const RegistryValue* FindValue(const std::vector<RegistryValue>& values, const wchar_t* name);
@@ -48,9 +48,9 @@ struct Reading {
     return ini.fates[ini.recordSection[record]].section;
   }
   const InterfaceKey* KeyOf(const std::string& adapterName) const {
-    const std::wstring guid = Lower(std::wstring(adapterName.begin(), adapterName.end()));
+    const std::wstring guid = Lowered(std::wstring(adapterName.begin(), adapterName.end()));
     for (const InterfaceKey& key : keys) {
-      if (Lower(key.guid) == guid) return &key;
+      if (Lowered(key.guid) == guid) return &key;
     }
     return nullptr;
   }

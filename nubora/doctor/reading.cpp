@@ -6,11 +6,6 @@
 
 namespace nubora {
 
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
-
 std::wstring Dotted(std::uint32_t ipv4) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(&ipv4);
   return Number(bytes[0]) + L"." + Number(bytes[1]) + L"." + Number(bytes[2]) + L"." +
@@ -24,7 +19,7 @@ bool IsLinkLocal(std::uint32_t ipv4) {
 
 const RegistryValue* FindValue(const std::vector<RegistryValue>& values, const wchar_t* name) {
   for (const RegistryValue& value : values) {
-    if (Lower(value.name) == Lower(name)) return &value;
+    if (Lowered(value.name) == Lowered(name)) return &value;
   }
   return nullptr;
 }
@@ -48,12 +43,12 @@ std::wstring TextOf(Registry& registry, const std::wstring& key, const wchar_t* 
 void ReadInterfaceKeys(const MachinePlatform& machine, Reading& reading) {
   std::vector<std::wstring> present;
   for (const AdapterInfo& adapter : reading.adapters) {
-    present.push_back(Lower(std::wstring(adapter.name.begin(), adapter.name.end())));
+    present.push_back(Lowered(std::wstring(adapter.name.begin(), adapter.name.end())));
   }
   std::vector<std::wstring> devices;
   reading.devicesError = machine.devices->Present(devices);
   reading.devicesKnown = reading.devicesError == 0;
-  for (const std::wstring& guid : devices) present.push_back(Lower(guid));
+  for (const std::wstring& guid : devices) present.push_back(Lowered(guid));
 
   const std::wstring root(kInterfacesKey);
   std::vector<std::wstring> guids;
@@ -61,7 +56,7 @@ void ReadInterfaceKeys(const MachinePlatform& machine, Reading& reading) {
   for (const std::wstring& guid : guids) {
     InterfaceKey key;
     key.guid = guid;
-    key.present = std::find(present.begin(), present.end(), Lower(guid)) != present.end();
+    key.present = std::find(present.begin(), present.end(), Lowered(guid)) != present.end();
     std::vector<RegistryValue> values;
     machine.registry->Values(root + guid, values);
     key.enableDhcp = DwordOf(FindValue(values, L"EnableDHCP"));
@@ -78,7 +73,7 @@ std::wstring DriverDescription(Registry& registry, const std::wstring& guid) {
   std::vector<std::wstring> numbers;
   registry.SubKeys(root.substr(0, root.size() - 1), numbers);
   for (const std::wstring& number : numbers) {
-    if (Lower(TextOf(registry, root + number, L"NetCfgInstanceId")) == Lower(guid)) {
+    if (Lowered(TextOf(registry, root + number, L"NetCfgInstanceId")) == Lowered(guid)) {
       return TextOf(registry, root + number, L"DriverDesc");
     }
   }

@@ -14,7 +14,7 @@ std::wstring ImageFile(const std::wstring& commandLine) {
   if (!commandLine.empty() && commandLine[0] == L'"') {
     return commandLine.substr(1, commandLine.find(L'"', 1) - 1);
   }
-  const std::size_t exe = Lower(commandLine).find(L".exe");
+  const std::size_t exe = Lowered(commandLine).find(L".exe");
   return exe == std::wstring::npos ? commandLine : commandLine.substr(0, exe + 4);
 }
 
@@ -49,7 +49,7 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
       add(L"does not start automatically (start type " + Number(config.startType) + L")",
           L"sc config " + name + L" start= auto");
     }
-    if (Lower(config.account) != L"localsystem") {
+    if (Lowered(config.account) != L"localsystem") {
       add(L"runs as " + config.account + L", not LocalSystem",
           L"sc config " + name + L" obj= LocalSystem");
     }

@@ -184,11 +184,6 @@ bool ParseStates(const IniSection& section, const AdapterInfo& adapter, MachineD
   return true;
 }
 
-std::wstring Lowered(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
-
 // ACE=allow|deny SID RIGHTS [inherit-only] [inherited]; RIGHTS in hex or as
 // icacls names them.
 bool ParseEntry(const std::wstring& text, AccessEntry& entry) {

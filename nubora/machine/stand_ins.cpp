@@ -4,6 +4,7 @@
 
 #include "netconfig/apply.h"
 #include "platform/system_errors.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
@@ -138,9 +139,7 @@ unsigned long DescribedMachine::CreateNew(const std::wstring& path, const std::s
 
 unsigned long DescribedMachine::Read(const std::wstring& path, FileAccess& access) {
   if (!Exists(path)) return 2;
-  std::wstring key = path;
-  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
-  const auto found = machine.access.find(key);
+  const auto found = machine.access.find(Lowered(path));
   if (found != machine.access.end()) {
     access = found->second;
     return 0;
