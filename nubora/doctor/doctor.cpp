@@ -48,14 +48,14 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   CheckServices(machine, out);
   if (!log.empty()) CheckLastBoot(log, out);
   if (!machine.files->Exists(kPostScript)) {
-    out.push_back({"post-script",
-                   Severity::kInfo,
-                   L"",
-                   std::wstring(L"no post script: each boot still starts cmd.exe for ") +
-                       kPostScript + L", which ends at once (the log does not tell)",
-                   {{"file", kPostScript}},
-                   {},
-                   L"none needed; or put the commands to run after each boot in it"});
+    Finding finding;
+    finding.id = "post-script";
+    finding.severity = Severity::kInfo;
+    finding.summary = std::wstring(L"no post script: each boot still starts cmd.exe for ") +
+                      kPostScript + L", which ends at once (the log does not tell)";
+    finding.evidence = {{"file", kPostScript}};
+    finding.fix = L"none needed; or put the commands to run after each boot in it";
+    out.push_back(finding);
   }
   return diagnosis;
 }

@@ -20,25 +20,15 @@ int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::
 
 enum class Severity { kInfo, kWarning, kError };
 
+// One finding, its fields set by name (`finding.fix = ...`); unset, an error
+// of the machine's own.
 struct Finding {
-  using Evidence = std::vector<std::pair<const char*, std::wstring>>;
-  Finding(const char* id, Severity severity, std::wstring section, std::wstring summary,
-          Evidence evidence, std::vector<std::wstring> commands, std::wstring fix,
-          std::wstring interfaceGuid = L"")
-      : id(id),
-        severity(severity),
-        section(std::move(section)),
-        summary(std::move(summary)),
-        evidence(std::move(evidence)),
-        commands(std::move(commands)),
-        fix(std::move(fix)),
-        interfaceGuid(std::move(interfaceGuid)) {}
   const char* id = "";  // ghost-address, mac-absent, apipa, ...
   Severity severity = Severity::kError;
   std::wstring section;  // the INI section it stands in the way of; empty: the machine's
   std::wstring summary;
-  Evidence evidence;
-  std::vector<std::wstring> commands;  // drift: what the next boot runs
+  std::vector<std::pair<const char*, std::wstring>> evidence;  // name, value
+  std::vector<std::wstring> commands;                          // drift: what the next boot runs
   std::wstring fix;
   std::wstring interfaceGuid;  // ghost-address: the key a mend clears
 };
