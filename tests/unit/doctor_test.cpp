@@ -20,12 +20,7 @@
 namespace nubora {
 namespace {
 
-const std::string kData = NUBORA_TEST_DATA_DIR "/doctor/";
-
-std::wstring Path(const std::string& name) {
-  const std::string path = kData + name;
-  return std::wstring(path.begin(), path.end());
-}
+using testing::DoctorData;
 
 struct Case {
   const char* machine;
@@ -76,8 +71,8 @@ class DoctorFinds : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DoctorFinds, WhatTheMachineHolds) {
   const Case& c = GetParam();
-  const std::vector<std::wstring> args = {Path(std::string(c.ini) + ".ini"), L"--machine",
-                                          Path(std::string(c.machine) + ".ini")};
+  const std::vector<std::wstring> args = {DoctorData(std::string(c.ini) + ".ini"), L"--machine",
+                                          DoctorData(std::string(c.machine) + ".ini")};
   std::string out, err;
   std::vector<std::wstring> json = args;
   json.push_back(L"--json");
@@ -100,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Machines, DoctorFinds, ::testing::ValuesIn(kCases),
                          });
 
 TEST(DoctorCommandLine, RefusesWhatItCannotRead) {
-  const std::wstring ini = Path("ipconfig_xen_vm.ini"), machine = Path("healthy.ini");
+  const std::wstring ini = DoctorData("ipconfig_xen_vm.ini"), machine = DoctorData("healthy.ini");
   const struct {
     std::vector<std::wstring> args;
     const char* message;
@@ -111,11 +106,12 @@ TEST(DoctorCommandLine, RefusesWhatItCannotRead) {
 #endif
     {{ini, L"--machine", machine, L"--backup", L"x.reg"}, "--backup goes with --fix"},
     {{ini, L"--machine", machine, L"--fix", L"everything"}, "--fix mends ghost-addresses only"},
-    {{Path("nothing.ini"), L"--machine", machine}, "no file at"},
-    {{ini, L"--machine", Path("nothing.ini")}, "cannot read the machine file"},
-    {{ini, L"--machine", Path("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
+    {{DoctorData("nothing.ini"), L"--machine", machine}, "no file at"},
+    {{ini, L"--machine", DoctorData("nothing.ini")}, "cannot read the machine file"},
+    {{ini, L"--machine", DoctorData("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
   };
   for (const auto& c : kCases) {
+    SCOPED_TRACE(c.message);
     std::string out, err;
     EXPECT_EQ(2, DoctorCommand(c.args, out, err));
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
@@ -141,13 +137,11 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
        "changed"},
       {0, "/nonexistent/folder/backup.reg", false, "cannot be written"},
   };
-  const std::wstring ini = Path("ipconfig_xen_vm.ini");
+  const std::wstring ini = DoctorData("ipconfig_xen_vm.ini");
   for (const Mend& mend : kMends) {
     std::remove(written.c_str());
-    MachineDescription description;
-    std::wstring error;
-    ASSERT_TRUE(LoadMachineFile(Path("ghost.ini"), description, error));
-    DescribedMachine machine(description);
+    SCOPED_TRACE(mend.told);
+    DescribedMachine machine(testing::DoctorMachine("ghost"));
     machine.writeError = mend.writeError;
     const auto before = machine.machine.registry;
     std::vector<std::wstring> lines;
@@ -158,7 +152,7 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
     for (const std::wstring& line : lines) text += line + L"\n";
     EXPECT_NE(text.find(std::wstring(mend.told, mend.told + std::strlen(mend.told))),
               std::wstring::npos)
-        << testing::ReadFile(mend.backup);
+        << Utf8(text);
     const std::wstring ghostKey =
         kInterfacesKey + std::wstring(L"{6C1A3B0E-0000-4000-8000-00005E0053AA}");
     if (!mend.done) {
