@@ -60,13 +60,6 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   return diagnosis;
 }
 
-std::wstring FindingLine(const Finding& finding) {
-  const std::wstring section =
-      finding.section.empty() ? L"" : L" [" + Printable(finding.section) + L"]";
-  return Widened(SeverityText(finding.severity)) + L" " + Widened(finding.id) + section + L": " +
-         Printable(finding.summary);
-}
-
 std::wstring FindingsText(const Diagnosis& diagnosis) {
   // Sections with the same name: one group.
   std::vector<std::wstring> groups;

@@ -46,8 +46,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
 
 // Findings grouped by section, the machine's last, with a count line.
 std::wstring FindingsText(const Diagnosis& diagnosis);
-// One finding on one line: its severity, ID, section and summary.
-std::wstring FindingLine(const Finding& finding);
+// The severity's word: info, warning, error.
 const char* SeverityText(Severity severity);
 int FindingsExitCode(const std::vector<Finding>& findings);
 
