@@ -72,7 +72,7 @@ Block MakeBlock(const std::string& bytes, std::size_t firstLine, unsigned codePa
   return block;
 }
 
-RunStatus Tell(const Block* before, Block& block, const Block* after) {
+RunStatus MergeRunWithNeighbours(const Block* before, Block& block, const Block* after) {
   const bool fromBefore = before != nullptr && before->brokenOff && block.hasUnrecognised;
   const bool intoAfter = after != nullptr && block.brokenOff && after->hasUnrecognised;
   if (!fromBefore && !intoAfter) return std::move(block.alone);

@@ -43,10 +43,10 @@ struct Block {
 };
 Block MakeBlock(const std::string& bytes, std::size_t firstLine, unsigned codePage);
 
-// A run with its neighbours (null: none): where a run was broken off by the
-// next start line and lines that only it could have written follow in the
-// next block, two runs wrote at once, and each line goes to the run that
-// takes it.
-RunStatus Tell(const Block* before, Block& block, const Block* after);
+// The block's run, merged with its neighbours' (null: none) where they
+// interleave: where a run was broken off by the next start line and lines
+// that only it could have written follow in the next block, two runs wrote at
+// once, and each line goes to the run that takes it.
+RunStatus MergeRunWithNeighbours(const Block* before, Block& block, const Block* after);
 
 }  // namespace nubora

@@ -181,7 +181,7 @@ bool ReadRunFromEnd(const SharedReadFile& file, std::size_t fromEnd, unsigned co
                       block.firstLine + std::count(bytes.begin(), bytes.end(), '\n'), codePage);
     hasAfter = true;
   }
-  run = Tell(hasBefore ? &before : nullptr, block, hasAfter ? &after : nullptr);
+  run = MergeRunWithNeighbours(hasBefore ? &before : nullptr, block, hasAfter ? &after : nullptr);
   if (NeedsLineNumbers(run)) {
     NumberLines(run, run.firstLine + LineAt(file, origin) - 1);
   } else if (offset > 0) {
@@ -199,7 +199,7 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
   // A run is told once the block after it is known: the two may overlap.
   std::unique_ptr<Block> previous, current;
   auto add = [&](Block&& next) -> bool {
-    if (current && !visit(Tell(previous.get(), *current, &next))) return false;
+    if (current && !visit(MergeRunWithNeighbours(previous.get(), *current, &next))) return false;
     previous = std::move(current);
     current.reset(new Block(std::move(next)));
     return true;
@@ -248,7 +248,7 @@ LogScan ScanRuns(const SharedReadFile& file, unsigned codePage,
   if (!read) return scan;
   if (!pending.empty() && !take(pending, false)) return scan;
   if (inRun && !add(MakeBlock(block, blockLine, codePage))) return scan;
-  if (current) visit(Tell(previous.get(), *current, nullptr));
+  if (current) visit(MergeRunWithNeighbours(previous.get(), *current, nullptr));
   return scan;
 }
 

@@ -29,11 +29,11 @@ void ServiceRunner::Main() {
     // that means success, whatever the host gave.
     status_.dwWin32ExitCode = static_cast<std::uint32_t>(ThreadStartError(0, 0, error));
     stopped_ = true;
-    Report(scm::kStopped);
+    SetState(scm::kStopped);
     changed_.notify_all();
     return;
   }
-  if (!stopped_) Report(scm::kRunning);
+  if (!stopped_) SetState(scm::kRunning);
   runningReported_ = true;
   changed_.notify_all();
 }
@@ -46,7 +46,7 @@ unsigned NUBORA_CALLBACK ServiceRunner::Worker(void* self) {
   runner.stopped_ = true;
   runner.status_.dwWin32ExitCode = exit.win32ExitCode;
   runner.status_.dwServiceSpecificExitCode = exit.specificExitCode;
-  runner.Report(scm::kStopped);
+  runner.SetState(scm::kStopped);
   return 0;
 }
 
@@ -70,7 +70,7 @@ unsigned long ServiceRunner::Control(unsigned long control) {
       request_ = control == scm::kControlStop ? StopRequest::kStop : StopRequest::kShutdown;
     }
     changed_.notify_all();
-    Report(scm::kStopPending);
+    SetState(scm::kStopPending);
   }
   if (setup_.stopPending != nullptr) setup_.stopPending();
   return 0;
@@ -85,7 +85,7 @@ void ServiceRunner::Reset() {
   request_ = StopRequest::kNone;
 }
 
-void ServiceRunner::Report(std::uint32_t state) {
+void ServiceRunner::SetState(std::uint32_t state) {
   status_.dwCurrentState = state;
   if (setup_.acceptsOnlyWhileRunning) {
     status_.dwControlsAccepted = state == scm::kRunning ? setup_.controlsAccepted : 0;

@@ -57,7 +57,7 @@ class ServiceRunner {
   static unsigned long NUBORA_CALLBACK Handler(unsigned long control, unsigned long eventType,
                                                void* eventData, void* context);
   static unsigned NUBORA_CALLBACK Worker(void* self);
-  void Report(std::uint32_t state);  // the lock held
+  void SetState(std::uint32_t state);  // the lock held
 
   const ServiceSetup setup_;
   std::mutex mutex_;

@@ -87,7 +87,13 @@ std::wstring RightsText(std::uint32_t rights, bool folder) {
 // The one place these findings are made.
 Finding AccessFinding(const char* id, Severity severity, std::wstring summary,
                       Finding::Evidence evidence, std::wstring fix) {
-  return Finding(id, severity, L"", std::move(summary), std::move(evidence), {}, std::move(fix));
+  Finding finding;
+  finding.id = id;
+  finding.severity = severity;
+  finding.summary = std::move(summary);
+  finding.evidence = std::move(evidence);
+  finding.fix = std::move(fix);
+  return finding;
 }
 
 // The folder holding `path`; empty for a drive's root or a bare name.

@@ -10,14 +10,13 @@ namespace nubora {
 void CheckGhostsAndMacs(const Reading& reading, const MachinePlatform& machine,
                         std::vector<Finding>& out) {
   if (!reading.devicesKnown) {
-    out.push_back({"ghost-address",
-                   Severity::kInfo,
-                   L"",
-                   L"not looked for: the present network devices cannot be listed (" +
-                       ErrorText(reading.devicesError) + L")",
-                   {},
-                   {},
-                   L"run nubora doctor on the machine itself, as an administrator"});
+    Finding finding;
+    finding.id = "ghost-address";
+    finding.severity = Severity::kInfo;
+    finding.summary = L"not looked for: the present network devices cannot be listed (" +
+                      ErrorText(reading.devicesError) + L")";
+    finding.fix = L"run nubora doctor on the machine itself, as an administrator";
+    out.push_back(finding);
   }
   std::size_t keeping = 0;
   for (const InterfaceKey& key : reading.keys) {
@@ -35,15 +34,13 @@ void CheckGhostsAndMacs(const Reading& reading, const MachinePlatform& machine,
         const std::wstring name =
             TextOf(*machine.registry, kConnectionsKey + key.guid + L"\\Connection", L"Name");
         const std::wstring description = DriverDescription(*machine.registry, key.guid);
-        Finding finding{"ghost-address",
-                        Severity::kError,
-                        reading.Section(r),
-                        address + L" is kept by an adapter that is not present" +
-                            (name.empty() ? L"" : L" (\"" + name + L"\")"),
-                        {},
-                        {},
-                        L"nubora doctor --fix ghost-addresses (it writes a .reg backup first)",
-                        key.guid};
+        Finding finding;
+        finding.id = "ghost-address";
+        finding.section = reading.Section(r);
+        finding.summary = address + L" is kept by an adapter that is not present" +
+                          (name.empty() ? L"" : L" (\"" + name + L"\")");
+        finding.fix = L"nubora doctor --fix ghost-addresses (it writes a .reg backup first)";
+        finding.interfaceGuid = key.guid;
         if (!name.empty()) finding.evidence.push_back({"connection", name});
         if (!description.empty()) finding.evidence.push_back({"description", description});
         finding.evidence.push_back({"interface", key.guid});
@@ -56,15 +53,13 @@ void CheckGhostsAndMacs(const Reading& reading, const MachinePlatform& machine,
   for (std::size_t r = 0; r < reading.ini.records->size(); ++r) {
     const AdapterConfig& record = (*reading.ini.records)[r];
     if (reading.ini.sameMacAs[r] != 0 || AdapterWithMac(reading.adapters, record.mac)) continue;
-    Finding finding{"mac-absent",
-                    Severity::kError,
-                    reading.Section(r),
-                    L"no present adapter has MAC " + MacText(record.mac) + L": a boot waits " +
-                        Number(kDiscoveryWaitSeconds) + L" s for it, then skips it",
-                    {{"mac", MacText(record.mac)}},
-                    {},
-                    L"attach the adapter with this MAC, or set the new adapter's MAC in the "
-                    L"section"};
+    Finding finding;
+    finding.id = "mac-absent";
+    finding.section = reading.Section(r);
+    finding.summary = L"no present adapter has MAC " + MacText(record.mac) + L": a boot waits " +
+                      Number(kDiscoveryWaitSeconds) + L" s for it, then skips it";
+    finding.evidence = {{"mac", MacText(record.mac)}};
+    finding.fix = L"attach the adapter with this MAC, or set the new adapter's MAC in the section";
     if (keeping > 0) {
       finding.evidence.push_back(
           {"hint", Number(keeping) + L" non-present adapter(s) keep settings: a driver change "
@@ -87,19 +82,19 @@ void CheckApipa(const Reading& reading, std::vector<Finding>& out) {
                                  : dhcp == 0
                                      ? L"a duplicate address: the static address was refused"
                                      : L"DHCP left on, or a duplicate address";
-      out.push_back(
-          {"apipa",
-           Severity::kError,
-           reading.Section(r),
-           L"\"" + adapter->friendlyName + L"\" carries " + Dotted(address.ipv4) + L": " + cause,
-           {{"connection", adapter->friendlyName},
-            {"interface", std::wstring(adapter->name.begin(), adapter->name.end())},
-            {"address", Dotted(address.ipv4)}},
-           {},
-           dhcp == 0 ? L"find the other holder of the section's address (arp -a), "
-                       L"then restart NuboraService (net start NuboraService)"
-                     : L"restart NuboraService (net start NuboraService); nubora "
-                       L"status tells what the last boot did"});
+      Finding finding;
+      finding.id = "apipa";
+      finding.section = reading.Section(r);
+      finding.summary =
+          L"\"" + adapter->friendlyName + L"\" carries " + Dotted(address.ipv4) + L": " + cause;
+      finding.evidence = {{"connection", adapter->friendlyName},
+                          {"interface", std::wstring(adapter->name.begin(), adapter->name.end())},
+                          {"address", Dotted(address.ipv4)}};
+      finding.fix = dhcp == 0 ? L"find the other holder of the section's address (arp -a), "
+                                L"then restart NuboraService (net start NuboraService)"
+                              : L"restart NuboraService (net start NuboraService); nubora "
+                                L"status tells what the last boot did";
+      out.push_back(finding);
     }
   }
 }
@@ -130,14 +125,13 @@ void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
   std::vector<AddressDetection> first;
   const unsigned long error = machine.addresses->Read(first);
   if (error != 0) {
-    out.push_back({"duplicate-address",
-                   Severity::kInfo,
-                   L"",
-                   L"not looked for: the addresses' detection states cannot be read (" +
-                       ErrorText(error) + L")",
-                   {},
-                   {},
-                   L"none on Windows XP and 2003, which keep no such table"});
+    Finding finding;
+    finding.id = "duplicate-address";
+    finding.severity = Severity::kInfo;
+    finding.summary = L"not looked for: the addresses' detection states cannot be read (" +
+                      ErrorText(error) + L")";
+    finding.fix = L"none on Windows XP and 2003, which keep no such table";
+    out.push_back(finding);
     return;
   }
   std::vector<AddressDetection> later;
@@ -161,18 +155,18 @@ void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
     const AdapterInfo* carrier = nullptr;
     Locate(reading, address.ipv4, section, carrier);
     const bool duplicate = address.state == AddressState::kDuplicate;
-    Finding finding{"duplicate-address",
-                    duplicate ? Severity::kError : Severity::kWarning,
-                    section,
-                    Dotted(address.ipv4) +
-                        (duplicate ? L" is a duplicate: another machine holds it, and Windows "
-                                     L"never tries it again"
-                                   : L" is still tentative " + Number(kTentativeRecheckMs / 1000) +
-                                         L" s later"),
-                    {},
-                    {},
-                    L"find the other holder (arp -a from a neighbour), free the address, then "
-                    L"restart NuboraService (net start NuboraService)"};
+    Finding finding;
+    finding.id = "duplicate-address";
+    finding.severity = duplicate ? Severity::kError : Severity::kWarning;
+    finding.section = section;
+    finding.summary =
+        Dotted(address.ipv4) +
+        (duplicate ? L" is a duplicate: another machine holds it, and Windows "
+                     L"never tries it again"
+                   : L" is still tentative " + Number(kTentativeRecheckMs / 1000) + L" s later");
+    finding.fix =
+        L"find the other holder (arp -a from a neighbour), free the address, then "
+        L"restart NuboraService (net start NuboraService)";
     if (carrier != nullptr) {
       finding.evidence.push_back({"connection", carrier->friendlyName});
       finding.evidence.push_back(

@@ -14,33 +14,32 @@ void CheckConfig(const Reading& reading, const std::wstring& ini, std::vector<Fi
   for (const SectionFate& verdict : reading.ini.fates) {
     allDisabled = allDisabled && verdict.disabled;
     if (verdict.kept || verdict.disabled) continue;
-    out.push_back({"config",
-                   Severity::kError,
-                   verdict.section,
-                   L"the service drops this section: " + verdict.reason,
-                   {{"file", ini}},
-                   {},
-                   L"complete the section in " + ini + L", or set DISABLED=1 in it"});
+    Finding finding;
+    finding.id = "config";
+    finding.section = verdict.section;
+    finding.summary = L"the service drops this section: " + verdict.reason;
+    finding.evidence = {{"file", ini}};
+    finding.fix = L"complete the section in " + ini + L", or set DISABLED=1 in it";
+    out.push_back(finding);
   }
   for (std::size_t r = 0; r < reading.ini.sameMacAs.size(); ++r) {
     if (reading.ini.sameMacAs[r] == 0) continue;
     const std::wstring first = reading.Section(reading.ini.sameMacAs[r] - 1);
-    out.push_back({"config",
-                   Severity::kError,
-                   reading.Section(r),
-                   L"the same MAC as [" + first + L"]: a boot configures one adapter twice",
-                   {{"file", ini}, {"mac", MacText((*reading.ini.records)[r].mac)}},
-                   {},
-                   L"keep one section for each MAC in " + ini});
+    Finding finding;
+    finding.id = "config";
+    finding.section = reading.Section(r);
+    finding.summary = L"the same MAC as [" + first + L"]: a boot configures one adapter twice";
+    finding.evidence = {{"file", ini}, {"mac", MacText((*reading.ini.records)[r].mac)}};
+    finding.fix = L"keep one section for each MAC in " + ini;
+    out.push_back(finding);
   }
   if (reading.ini.records->empty() && !allDisabled) {
-    out.push_back({"config",
-                   Severity::kError,
-                   L"",
-                   L"no section becomes a record: a boot configures nothing",
-                   {{"file", ini}},
-                   {},
-                   L"give " + ini + L" a complete section for each adapter"});
+    Finding finding;
+    finding.id = "config";
+    finding.summary = L"no section becomes a record: a boot configures nothing";
+    finding.evidence = {{"file", ini}};
+    finding.fix = L"give " + ini + L" a complete section for each adapter";
+    out.push_back(finding);
   }
 }
 
@@ -50,15 +49,14 @@ void CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Fin
   const RunStatus status = ParseRun(SplitBlock(run.log, LocaleCodePage()), 1);
   for (const RecordEntry& record : status.records) {
     if (record.dhcp || record.foundPass == 0 || record.sameMacAs != 0) continue;
-    Finding finding{"drift",
-                    Severity::kWarning,
-                    record.section,
-                    L"\"" + record.connection +
-                        L"\" differs from the section: the next boot "
-                        L"changes it",
-                    {{"connection", record.connection}},
-                    {},
-                    L"the next boot runs these commands; to apply them now, run them in order"};
+    Finding finding;
+    finding.id = "drift";
+    finding.severity = Severity::kWarning;
+    finding.section = record.section;
+    finding.summary =
+        L"\"" + record.connection + L"\" differs from the section: the next boot changes it";
+    finding.evidence = {{"connection", record.connection}};
+    finding.fix = L"the next boot runs these commands; to apply them now, run them in order";
     for (const PartOutcome* part : {&record.address, &record.dns}) {
       if (part->state != PartState::kChanged) continue;
       for (const CommandOutcome& command : part->commands) finding.commands.push_back(command.line);

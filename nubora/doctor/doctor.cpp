@@ -50,23 +50,16 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   CheckFileAccess(machine, out);
   if (!log.empty()) CheckLastBoot(log, out);
   if (!machine.files->Exists(kPostScriptPath)) {
-    out.push_back({"post-script",
-                   Severity::kInfo,
-                   L"",
-                   std::wstring(L"no post script: each boot still starts cmd.exe for ") +
-                       kPostScriptPath + L", which ends at once (the log does not tell)",
-                   {{"file", kPostScriptPath}},
-                   {},
-                   L"none needed; or put the commands to run after each boot in it"});
+    Finding finding;
+    finding.id = "post-script";
+    finding.severity = Severity::kInfo;
+    finding.summary = std::wstring(L"no post script: each boot still starts cmd.exe for ") +
+                      kPostScriptPath + L", which ends at once (the log does not tell)";
+    finding.evidence = {{"file", kPostScriptPath}};
+    finding.fix = L"none needed; or put the commands to run after each boot in it";
+    out.push_back(finding);
   }
   return diagnosis;
-}
-
-std::wstring FindingLine(const Finding& finding) {
-  const std::wstring section =
-      finding.section.empty() ? L"" : L" [" + Printable(finding.section) + L"]";
-  return Widened(SeverityText(finding.severity)) + L" " + Widened(finding.id) + section + L": " +
-         Printable(finding.summary);
 }
 
 std::wstring FindingsText(const Diagnosis& diagnosis) {

@@ -17,19 +17,10 @@ int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::
 
 enum class Severity { kInfo, kWarning, kError };
 
+// One finding, its fields set by name (`finding.fix = ...`); unset, an error
+// of the machine's own.
 struct Finding {
-  using Evidence = std::vector<std::pair<const char*, std::wstring>>;
-  Finding(const char* id, Severity severity, std::wstring section, std::wstring summary,
-          Evidence evidence, std::vector<std::wstring> commands, std::wstring fix,
-          std::wstring interfaceGuid = L"")
-      : id(id),
-        severity(severity),
-        section(std::move(section)),
-        summary(std::move(summary)),
-        evidence(std::move(evidence)),
-        commands(std::move(commands)),
-        fix(std::move(fix)),
-        interfaceGuid(std::move(interfaceGuid)) {}
+  using Evidence = std::vector<std::pair<const char*, std::wstring>>;  // name, value
   const char* id = "";  // ghost-address, mac-absent, apipa, ...
   Severity severity = Severity::kError;
   std::wstring section;  // the INI section it stands in the way of; empty: the machine's
@@ -53,8 +44,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
 
 // Findings grouped by section, the machine's last, with a count line.
 std::wstring FindingsText(const Diagnosis& diagnosis);
-// One finding on one line: its severity, ID, section and summary.
-std::wstring FindingLine(const Finding& finding);
+// The severity's word: info, warning, error.
 const char* SeverityText(Severity severity);
 int FindingsExitCode(const std::vector<Finding>& findings);
 

@@ -32,8 +32,11 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
     const unsigned long error = machine.services->Query(service.name, config);
     const std::wstring name = service.name;
     const auto add = [&](const std::wstring& summary, const std::wstring& fix) {
-      Finding finding{
-          "service", Severity::kError, L"", name + L" " + summary, {{"service", name}}, {}, fix};
+      Finding finding;
+      finding.id = "service";
+      finding.summary = name + L" " + summary;
+      finding.evidence = {{"service", name}};
+      finding.fix = fix;
       if (!config.imagePath.empty()) finding.evidence.push_back({"image_path", config.imagePath});
       out.push_back(finding);
     };
@@ -65,14 +68,13 @@ void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out) {
       file != nullptr ? TextItems(*file) : std::vector<std::wstring>();
   const std::wstring path = items.empty() ? L"" : items[0];
   if (path.empty() || !machine.files->Exists(path)) {
-    out.push_back({"service",
-                   Severity::kError,
-                   L"",
-                   L"the event source " + std::wstring(kEventSource) +
-                       L" names a message file that is missing: " + path,
-                   {{"key", L"HKLM\\" + source}, {"message_file", path}},
-                   {},
-                   L"nubora report --uninstall-service, then --install-service"});
+    Finding finding;
+    finding.id = "service";
+    finding.summary = L"the event source " + std::wstring(kEventSource) +
+                      L" names a message file that is missing: " + path;
+    finding.evidence = {{"key", L"HKLM\\" + source}, {"message_file", path}};
+    finding.fix = L"nubora report --uninstall-service, then --install-service";
+    out.push_back(finding);
   }
 }
 
@@ -92,7 +94,12 @@ void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
   } else {
     return;
   }
-  out.push_back({"last-boot", Severity::kError, L"", summary, {{"log", log}}, {}, fix});
+  Finding finding;
+  finding.id = "last-boot";
+  finding.summary = summary;
+  finding.evidence = {{"log", log}};
+  finding.fix = fix;
+  out.push_back(finding);
 }
 
 }  // namespace nubora

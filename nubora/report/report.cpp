@@ -18,7 +18,7 @@
 namespace nubora {
 namespace {
 
-unsigned long Deliver(const Report& report, const ReportOptions& options,
+unsigned long Deliver(const ReportMessage& report, const ReportOptions& options,
                       const ReportPlatform& platform, std::string& err) {
   std::vector<std::wstring> eventLines = report.lines;
   unsigned long failure = 0;
@@ -37,8 +37,9 @@ unsigned long Deliver(const Report& report, const ReportOptions& options,
     }
   }
   if (options.eventLog) {
-    const unsigned long error =
-        platform.eventLog->Report(kEventSource, report.type, report.eventId, EventText(eventLines));
+    const unsigned long error = platform.eventLog->WriteEvent(
+        kEventSource, report.type, static_cast<unsigned long>(report.eventId),
+        EventText(eventLines));
     if (error != 0 && error != kNotAvailable) {
       const std::wstring why = L"cannot write to the Event Log (" + ErrorText(error) + L")";
       err += ToMultibyte(L"nubora report: " + why + L", skipped\n");
@@ -53,8 +54,8 @@ unsigned long Deliver(const Report& report, const ReportOptions& options,
 
 }  // namespace
 
-unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
-                         const PauseRoutine& pause, std::string& out, std::string& err) {
+unsigned long SendBootReport(const ReportOptions& options, const ReportPlatform& platform,
+                             const PauseRoutine& pause, std::string& out, std::string& err) {
   const unsigned codePage = options.codePage != 0 ? options.codePage : LogCodePage();
   unsigned long failure = 0;
   // The report of the run as the log holds it now, with `watch`'s finding.
@@ -68,7 +69,7 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
       unread = L"cannot read " + options.log + L" (" + ErrorText(openError) + L")";
     }
     const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run);
-    const Report report = TellBoot(watch, hasRun ? &run : nullptr, unread);
+    const ReportMessage report = TellBoot(watch, hasRun ? &run : nullptr, unread);
     for (const std::wstring& line : report.lines) out += ToMultibyte(line + L"\n");
     const unsigned long delivered = Deliver(report, options, platform, err);
     if (failure == 0) failure = delivered;
@@ -93,7 +94,7 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
   if (options.doctor && watch.finding != BootFinding::kShutdown &&
       CurrentPlatform().ini->Exists(platform.ini.c_str())) {
     InitPlatformProbes();
-    const Report findings = TellFindings(Diagnose(platform.ini, L"", platform.machine));
+    const ReportMessage findings = TellFindings(Diagnose(platform.ini, L"", platform.machine));
     for (const std::wstring& line : findings.lines) out += ToMultibyte(line + L"\n");
     if (!findings.lines.empty()) Deliver(findings, options, platform, err);
   }

@@ -52,11 +52,12 @@ constexpr unsigned long kEventLogFailed = 1;
 constexpr unsigned long kPortFailed = 2;
 constexpr unsigned long kServiceManagerFailed = 3;
 
-// The report as `options` say, `pause` between the polls of the wait (a stop
+// Sends the boot's report as `options` say, to the console and the Event
+// Log, and prints it on `out`; `pause` between the polls of the wait (a stop
 // request ends it with no report): 0, or what failed. The doctor's findings
 // that follow (`options.doctor`, where the INI file is, not at shutdown) are
 // never what failed.
-unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& platform,
-                         const PauseRoutine& pause, std::string& out, std::string& err);
+unsigned long SendBootReport(const ReportOptions& options, const ReportPlatform& platform,
+                             const PauseRoutine& pause, std::string& out, std::string& err);
 
 }  // namespace nubora

@@ -132,7 +132,7 @@ int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& p
       break;
   }
   Clock& clock = *CurrentPlatform().clock;
-  MakeReport(
+  SendBootReport(
       options, platform,
       [&clock](unsigned long ms) {
         clock.Sleep(ms);

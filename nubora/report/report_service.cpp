@@ -24,7 +24,7 @@ ServiceContext& Context() {
 // A stop request ends it at once, a shutdown reports the run as it stands.
 ServiceExit Work(ServiceRunner& runner) {
   std::string out, err;
-  const unsigned long failed = MakeReport(
+  const unsigned long failed = SendBootReport(
       Context().options, Context().platform,
       [&runner](unsigned long ms) { return runner.Pause(ms); }, out, err);
   if (failed == 0) return ServiceExit{};

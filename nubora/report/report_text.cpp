@@ -1,7 +1,5 @@
 #include "nubora/report/report_text.h"
 
-#include <cstdio>
-
 #include "nubora/runtext/run_text.h"
 #include "platform/identity.h"
 #include "platform/system_errors.h"
@@ -9,9 +7,6 @@
 
 namespace nubora {
 namespace {
-
-const char kConsolePrefix[] = "NuboraService: ";
-const wchar_t kCutLine[] = L"the report is cut here: more lines ";
 
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
   std::vector<std::wstring> lines;
@@ -46,57 +41,50 @@ std::wstring WithoutPercent(std::wstring text) {
   return text;
 }
 
-std::string ConsoleLine(const std::string& stamp, const std::wstring& line) {
-  return kConsolePrefix + stamp + " " + Utf8(line) + "\r\n";
-}
-
 }  // namespace
 
-Report EventFor(Verdict verdict) {
+ReportMessage VerdictEvent(Verdict verdict) {
   switch (verdict) {
     case Verdict::kConfigured:
-      return {EventType::kInformation, 100, {}};
+      return {EventType::kInformation, EventId::kRunConfigured, {}};
     case Verdict::kNothingToConfigure:
-      return {EventType::kInformation, 101, {}};
+      return {EventType::kInformation, EventId::kRunNothingToConfigure, {}};
     case Verdict::kPartlyConfigured:
-      return {EventType::kWarning, 102, {}};
+      return {EventType::kWarning, EventId::kRunPartlyConfigured, {}};
     case Verdict::kNotConfigured:
-      return {EventType::kError, 103, {}};
+      return {EventType::kError, EventId::kRunNotConfigured, {}};
     case Verdict::kIncomplete:
       break;
   }
-  return {EventType::kError, 104, {}};
+  return {EventType::kError, EventId::kRunIncompleteOrUnread, {}};
 }
 
-Report TellRun(const RunStatus& run, const std::wstring& unfinished) {
+ReportMessage TellRun(const RunStatus& run, const std::wstring& unfinished) {
   const bool incomplete = !unfinished.empty();
   const Verdict verdict = incomplete ? Verdict::kIncomplete : run.verdict;
-  Report report = EventFor(verdict);
-  report.lines.push_back(L"verdict: " + Widened(VerdictText(verdict)));
+  ReportMessage report = VerdictEvent(verdict);
+  // The status's own verdict line, with its reason, leads unless the run is
+  // told incomplete; the other lines are the status's.
+  const std::wstring verdictLine = VerdictLine(run);
+  report.lines.push_back(incomplete ? VerdictLine(Widened(VerdictText(verdict))) : verdictLine);
   if (incomplete) report.lines.push_back(unfinished);
   for (std::wstring& line : SplitLines(RunText(run))) {
-    // The status's own verdict line, with its reason, leads unless the run
-    // is told incomplete.
-    if (line.rfind(L"verdict: ", 0) != 0) {
-      report.lines.push_back(std::move(line));
-    } else if (!incomplete) {
-      report.lines[0] = std::move(line);
-    }
+    if (line != verdictLine) report.lines.push_back(std::move(line));
   }
   return report;
 }
 
-Report TellProblem(const std::wstring& why) {
-  Report report = EventFor(Verdict::kIncomplete);
-  report.lines.push_back(L"verdict: unknown: " + why);
+ReportMessage TellProblem(const std::wstring& why) {
+  ReportMessage report = VerdictEvent(Verdict::kIncomplete);
+  report.lines.push_back(VerdictLine(kUnknownVerdict, why));
   return report;
 }
 
-Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread) {
+ReportMessage TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread) {
   const std::wstring service = kServiceName;
   const std::wstring after = L" after " + Number(watch.waited) + L" s";
   std::wstring unfinished;
-  Report report;
+  ReportMessage report;
   switch (watch.finding) {
     case BootFinding::kRan:
       return run != nullptr ? TellRun(*run, L"") : TellProblem(unread);
@@ -118,11 +106,11 @@ Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring
       break;
     case BootFinding::kDidNotRun:
     case BootFinding::kNotStartedYet:
-      report = {EventType::kError, 105, {}};
-      report.lines.push_back(L"verdict: not run: " + service +
-                             (watch.finding == BootFinding::kDidNotRun
-                                  ? L" did not run this boot"
-                                  : L" has not started" + after));
+      report = {EventType::kError, EventId::kRunNotRun, {}};
+      report.lines.push_back(VerdictLine(
+          kNotRunVerdict,
+          service + (watch.finding == BootFinding::kDidNotRun ? L" did not run this boot"
+                                                              : L" has not started" + after)));
       report.lines.push_back(service + L": " + ServiceText(watch.service));
       break;
   }
@@ -137,44 +125,26 @@ Report TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring
   return report;
 }
 
-Report TellFindings(const Diagnosis& diagnosis) {
-  Report report{EventType::kWarning, 110, {}};
+ReportMessage TellFindings(const Diagnosis& diagnosis) {
+  ReportMessage report{EventType::kWarning, EventId::kDoctorWarnings, {}};
   for (const Finding& finding : diagnosis.findings) {
     if (finding.severity == Severity::kInfo) continue;
-    if (finding.severity == Severity::kError) report = {EventType::kError, 111, report.lines};
+    if (finding.severity == Severity::kError) {
+      report = {EventType::kError, EventId::kDoctorErrors, report.lines};
+    }
     report.lines.push_back(FindingLine(finding));
   }
   return report;
 }
 
-std::string ConsoleBytes(const std::vector<std::wstring>& lines, const LocalTime& now) {
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
-                now.hour, now.minute, now.second);
-  // Room kept for the line that says how many were cut.
-  const std::size_t reserve = ConsoleLine(stamp, kCutLine + Number(lines.size())).size();
-  // A line break first: the port may hold a partial line (boot messages, a
-  // report its write timeout cut).
-  std::string out = "\r\n";
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string line = ConsoleLine(stamp, lines[i]);
-    const std::size_t room = i + 1 == lines.size() ? kConsoleLimit : kConsoleLimit - reserve;
-    if (out.size() + line.size() > room) {
-      return out + ConsoleLine(stamp, kCutLine + Number(lines.size() - i));
-    }
-    out += line;
-  }
-  return out;
-}
-
 std::wstring EventText(const std::vector<std::wstring>& lines) {
-  const std::size_t reserve = (std::wstring(L"\r\n") + kCutLine + Number(lines.size())).size();
+  const std::size_t reserve = (L"\r\n" + CutLine(lines.size())).size();
   std::wstring text;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::wstring line = (i == 0 ? L"" : L"\r\n") + WithoutPercent(lines[i]);
     const std::size_t room = i + 1 == lines.size() ? kEventTextLimit : kEventTextLimit - reserve;
     if (text.size() + line.size() >= room) {
-      return text + L"\r\n" + kCutLine + Number(lines.size() - i);
+      return text + L"\r\n" + CutLine(lines.size() - i);
     }
     text += line;
   }

@@ -152,6 +152,15 @@ void AddLines(std::wstring& out, const wchar_t* label, const std::vector<LogLine
   if (count > lines.size()) out += L"and " + Number(count - lines.size()) + L" more such lines\n";
 }
 
+std::wstring VerdictLine(const std::wstring& verdict, const std::wstring& reason) {
+  return kVerdictLinePrefix + verdict + (reason.empty() ? L"" : L": " + reason);
+}
+
+std::wstring VerdictLine(const RunStatus& run) {
+  return VerdictLine(Widened(VerdictText(run.verdict)),
+                     run.reason != nullptr ? Widened(run.reason) : L"");
+}
+
 std::wstring RunText(const RunStatus& run) {
   std::wstring out = kStartTimePrefix + run.startTime + L"\n";
   if (!run.endTime.empty()) {
@@ -160,9 +169,7 @@ std::wstring RunText(const RunStatus& run) {
     out += run.ended ? L"no end time: the run stopped after reading the file\n"
                      : L"no end time: incomplete\n";
   }
-  out += L"verdict: " + Widened(VerdictText(run.verdict));
-  if (run.reason != nullptr) out += L": " + Widened(run.reason);
-  out += L"\n";
+  out += VerdictLine(run) + L"\n";
   out += L"configuration file: " + Widened(ConfigFileText(run.configFile)) + L"\n";
   for (const SectionEntry& section : run.sections) {
     out += L"  [" + Printable(section.name) + L"] " + Widened(SectionText(section.outcome)) + L"\n";

@@ -11,6 +11,13 @@ namespace nubora {
 // `nubora report` sends it on.
 std::wstring RunText(const RunStatus& run);
 
+// The line that leads a run's text and a report: "verdict: VERDICT", then
+// ": REASON" where there is one.
+inline constexpr wchar_t kVerdictLinePrefix[] = L"verdict: ";
+std::wstring VerdictLine(const std::wstring& verdict, const std::wstring& reason = L"");
+// A run's own: its verdict and reason.
+std::wstring VerdictLine(const RunStatus& run);
+
 // The words for each part of a run, shared by the text and the JSON.
 const char* SectionText(SectionOutcome outcome);
 const char* ConfigFileText(ConfigFileState state);

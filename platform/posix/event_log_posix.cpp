@@ -6,7 +6,7 @@ namespace {
 
 class NoEventLog : public EventLog {
  public:
-  unsigned long Report(const wchar_t*, EventType, unsigned long, const std::wstring&) override {
+  unsigned long WriteEvent(const wchar_t*, EventType, unsigned long, const std::wstring&) override {
     return kNotAvailable;
   }
   unsigned long RegisterSource(const wchar_t*, const std::wstring&) override {

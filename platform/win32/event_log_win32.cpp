@@ -18,8 +18,8 @@ struct EventSourceTraits {
 
 class Win32EventLog : public EventLog {
  public:
-  unsigned long Report(const wchar_t* source, EventType type, unsigned long id,
-                       const std::wstring& text) override {
+  unsigned long WriteEvent(const wchar_t* source, EventType type, unsigned long id,
+                           const std::wstring& text) override {
     unique_handle<EventSourceTraits> log(::RegisterEventSourceW(nullptr, source));
     const wchar_t* strings[] = {text.c_str()};
     if (log && ::ReportEventW(log.get(), static_cast<WORD>(type), 0, id, nullptr, 1, 0, strings,

@@ -85,6 +85,13 @@ e2e_same() {
 # Every line of the file ends with CR LF.
 e2e_all_crlf() { [ -s "$1" ] && ! grep -qv $'\r$' "$1"; }
 
+# e2e_event_id NAME: the ID the message table (nubora/report/messages.mc)
+# gives the message NAME, as Wine's ReportEventW trace prints it (0x00000064).
+e2e_event_id() {
+    awk -F= -v name="$1" '$1 == "MessageId" { id = $2 } $1 == "SymbolicName" && $2 == name { printf "0x%08x\n", id }' \
+        "$e2e_root/nubora/report/messages.mc"
+}
+
 # e2e_told VERDICT STDERR: `nubora report` told VERDICT: the console
 # ($out/console) begins with CR LF, its next line says it, and so does the
 # event, whose type and ID Wine's ReportEventW hands to the advapi channel and
@@ -94,11 +101,11 @@ e2e_all_crlf() { [ -s "$1" ] && ! grep -qv $'\r$' "$1"; }
 # Only the first report is held to it: at a boot the doctor's findings follow
 # as a report of their own (under Wine at least the file access it shows).
 e2e_told() {
-    local type=1 id=68 i  # incomplete, or no verdict
-    case $1 in configured) type=4 id=64 ;; "nothing to configure") type=4 id=65 ;;
-    "partly configured") type=2 id=66 ;; "not configured"*) type=1 id=67 ;; "not run"*) type=1 id=69 ;; esac
+    local type=1 name=INCOMPLETE_OR_UNREAD i  # incomplete, or no verdict
+    case $1 in configured) type=4 name=CONFIGURED ;; "nothing to configure") type=4 name=NOTHING_TO_CONFIGURE ;;
+    "partly configured") type=2 name=PARTLY_CONFIGURED ;; "not configured"*) type=1 name=NOT_CONFIGURED ;; "not run"*) type=1 name=NOT_RUN ;; esac
     for ((i = 0; i < 100; i++)); do [ -s "$out/console" ] && [ -z "$(tail -c 1 "$out/console" | tr -d '\n')" ] && break; sleep 0.1; done
-    grep -q "fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x000$type,0x0000,0x000000$id," "$2" &&
+    grep -q "fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x000$type,0x0000,$(e2e_event_id "NUBORA_RUN_$name")," "$2" &&
         grep -qF "eventlog:ReportEventW L\"verdict: $1" "$2" && e2e_all_crlf "$out/console" &&
         [ "$(head -n 1 "$out/console")" = $'\r' ] &&
         sed -n 2p "$out/console" | grep -qE '^NuboraService: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} ' &&

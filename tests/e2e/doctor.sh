@@ -77,7 +77,7 @@ if [ "$NUBORA_ARCH" != i686 ]; then
     printf '%s\n' "$ns" >"$prefix/.nubora_netns"
     NUBORA_WINEDEBUG=fixme+advapi,+eventlog wine_in cmd /c exit 2>"$out/boot.err"
     wine_in net start NuboraReport >/dev/null 2>&1 || true
-    event111='fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x0001,0x0000,0x0000006f,'
+    event111="fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x0001,0x0000,$(e2e_event_id NUBORA_DOCTOR_ERRORS),"
     e2e_check "a boot with the ghost: the report service tells event 111, Error" e2e_wait_for "$event111" "$out/boot.err" 30
     e2e_check "with the ghost's line first" \
         grep -q 'eventlog:ReportEventW L"error ghost-address \[lan\]: 192.0.2.10 ' "$out/boot.err"

@@ -20,12 +20,7 @@
 namespace nubora {
 namespace {
 
-const std::string kData = NUBORA_TEST_DATA_DIR "/doctor/";
-
-std::wstring Path(const std::string& name) {
-  const std::string path = kData + name;
-  return std::wstring(path.begin(), path.end());
-}
+using testing::DoctorData;
 
 struct Case {
   const char* machine;
@@ -76,8 +71,8 @@ class DoctorFinds : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DoctorFinds, WhatTheMachineHolds) {
   const Case& c = GetParam();
-  const std::vector<std::wstring> args = {Path(std::string(c.ini) + ".ini"), L"--machine",
-                                          Path(std::string(c.machine) + ".ini")};
+  const std::vector<std::wstring> args = {DoctorData(std::string(c.ini) + ".ini"), L"--machine",
+                                          DoctorData(std::string(c.machine) + ".ini")};
   std::string out, err;
   std::vector<std::wstring> json = args;
   json.push_back(L"--json");
@@ -100,16 +95,18 @@ INSTANTIATE_TEST_SUITE_P(Machines, DoctorFinds, ::testing::ValuesIn(kCases),
                          });
 
 TEST(DoctorCommandLine, RefusesWhatItCannotRead) {
-  const std::wstring ini = Path("ipconfig_xen_vm.ini"), machine = Path("healthy.ini");
+  const std::wstring ini = DoctorData("ipconfig_xen_vm.ini"), machine = DoctorData("healthy.ini");
   const struct {
     std::vector<std::wstring> args;
     const char* message;
   } kCases[] = {
-      {{Path("nothing.ini"), L"--machine", machine}, "no file at"},
-      {{ini, L"--machine", Path("nothing.ini")}, "cannot read the machine file"},
-      {{ini, L"--machine", Path("../preview/bad_adapters.ini")}, "[lan0] MAC: six hexadecimal"},
+      {{DoctorData("nothing.ini"), L"--machine", machine}, "no file at"},
+      {{ini, L"--machine", DoctorData("nothing.ini")}, "cannot read the machine file"},
+      {{ini, L"--machine", DoctorData("../preview/bad_adapters.ini")},
+       "[lan0] MAC: six hexadecimal"},
   };
   for (const auto& c : kCases) {
+    SCOPED_TRACE(c.message);
     std::string out, err;
     EXPECT_EQ(2, DoctorCommand(c.args, out, err));
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
@@ -138,14 +135,12 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
       {0, "/nonexistent/folder/backup.reg", false, "cannot be written"},
       {0, written.c_str(), false, "(error 80: the file exists); nothing changed", L"", true},
   };
-  const std::wstring ini = Path("ipconfig_xen_vm.ini");
+  const std::wstring ini = DoctorData("ipconfig_xen_vm.ini");
   for (const Mend& mend : kMends) {
     std::remove(written.c_str());
+    SCOPED_TRACE(mend.told);
     if (mend.backupThere) std::ofstream(written) << "[ipconfig]\n";
-    MachineDescription description;
-    std::wstring error;
-    ASSERT_TRUE(LoadMachineFile(Path("ghost.ini"), description, error));
-    DescribedMachine machine(description);
+    DescribedMachine machine(testing::DoctorMachine("ghost"));
     machine.writeError = mend.writeError;
     const auto before = machine.machine.registry;
     std::vector<std::wstring> lines;
@@ -156,7 +151,7 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
     for (const std::wstring& line : lines) text += line + L"\n";
     EXPECT_NE(text.find(std::wstring(mend.told, mend.told + std::strlen(mend.told))),
               std::wstring::npos)
-        << testing::ReadFile(mend.backup);
+        << Utf8(text);
     const std::wstring ghostKey =
         kInterfacesKey + std::wstring(L"{6C1A3B0E-0000-4000-8000-00005E0053AA}");
     if (!mend.done) {
@@ -249,15 +244,12 @@ TEST(DoctorBackup, RefusesNamesThatWouldBreakALine) {
 TEST(DoctorMends, StopsAKeyAtAValueItCannotDelete) {
   const std::string backup = ::testing::TempDir() + "ghost-half.reg";
   std::remove(backup.c_str());
-  MachineDescription description;
-  std::wstring error;
-  ASSERT_TRUE(LoadMachineFile(Path("ghost.ini"), description, error));
-  DescribedMachine machine(description);
+  DescribedMachine machine(testing::DoctorMachine("ghost"));
   machine.undeletable = L"SubnetMask";
   const std::wstring key = kInterfacesKey + std::wstring(L"{6C1A3B0E-0000-4000-8000-00005E0053AA}");
   std::vector<std::wstring> lines;
   EXPECT_FALSE(
-      FixGhostAddresses(Diagnose(Path("ipconfig_xen_vm.ini"), L"", machine.View()).findings,
+      FixGhostAddresses(Diagnose(DoctorData("ipconfig_xen_vm.ini"), L"", machine.View()).findings,
                         std::wstring(backup.begin(), backup.end()), machine.View(), lines));
   EXPECT_EQ(DwordValue(L"EnableDHCP", 0), machine.machine.registry[key].back());
   EXPECT_EQ(L"HKLM\\" + key + L" left as it is now: DHCP not turned on", lines.back());

@@ -1,5 +1,7 @@
 #include "fakes.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +30,17 @@ std::string LogCapture::Text() {
   return text;
 }
 
+Platform WithInstallSystem(FakeInstallSystem& fake) {
+  Platform platform = CurrentPlatform();
+  platform.services = &fake;
+  platform.files = &fake;
+  return platform;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes, bool append) {
+  std::ofstream(path, append ? std::ios::binary | std::ios::app : std::ios::binary) << bytes;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -39,10 +52,37 @@ std::string ReadFile(const std::string& path) {
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+bool LeavesNothingToDo(const std::string& runText) {
+  const std::string text = "\n" + runText;
+  return Occurrences(text, "\nverdict: configured\n") +
+             Occurrences(text, "\nverdict: nothing to configure\n") >
+         0;
+}
+
 std::string WithClockForm(const std::string& log) {
   static const std::regex clock(
       R"((^|\n)(start|end) time \d{4}-\d{1,2}-\d{1,2},[ \d]{2}:[ \d]{2}:[ \d]{2}(?=\r?\n|$))");
   return std::regex_replace(log, clock, "$1$2 time <time>");
+}
+
+std::wstring DoctorData(const std::string& name) {
+  const std::string path = NUBORA_TEST_DATA_DIR "/doctor/" + name;
+  return std::wstring(path.begin(), path.end());
+}
+
+MachineDescription DoctorMachine(const std::string& name) {
+  MachineDescription machine;
+  std::wstring error;
+  EXPECT_TRUE(LoadMachineFile(DoctorData(name + ".ini"), machine, error)) << name;
+  return machine;
 }
 
 std::vector<std::string> ScenarioNames() {

@@ -80,15 +80,9 @@ TEST_P(PreviewOfScenario, TellsWhatTheFolderExpects) {
   EXPECT_EQ(json["exit_code"], code);
   // With adapters the exit code is the run's verdict, as status tells it.
   const std::string status = testing::ReadFile((folder / "expected.status").string());
-  const bool clean = status.find("\nverdict: configured\n") != std::string::npos ||
-                     status.find("\nverdict: nothing to configure\n") != std::string::npos;
-  EXPECT_EQ(code, clean ? 0 : 1);
+  EXPECT_EQ(code, testing::LeavesNothingToDo(status) ? 0 : 1);
   // A pause for a missing adapter is told once, not waited for.
-  std::size_t pauses = 0;
-  for (std::size_t at = 0;
-       (at = expectedLog.find("\nretry find adapters", at)) != std::string::npos; ++at) {
-    ++pauses;
-  }
+  const std::size_t pauses = testing::Occurrences(expectedLog, "\nretry find adapters");
   EXPECT_EQ(json["pauses"], pauses);
   EXPECT_EQ(json["paused_seconds"], 30 * pauses);
   PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini")}, out, err);

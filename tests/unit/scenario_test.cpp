@@ -86,10 +86,7 @@ TEST_P(Scenario, Plays) {
     netsh += std::string(line.begin(), line.end()) + "\n";
   EXPECT_EQ(netsh, testing::ReadFile((folder / "expected.netsh").string()));
   const std::string expected = testing::ReadFile((folder / "expected.log").string());
-  std::size_t retries = 0;
-  for (std::size_t at = 0; (at = expected.find("retrycount=", at)) != std::string::npos; ++at)
-    ++retries;
-  EXPECT_EQ(clock.pauses, static_cast<int>(retries));
+  EXPECT_EQ(clock.pauses, static_cast<int>(testing::Occurrences(expected, "retrycount=")));
   EXPECT_EQ(clock.waited, clock.pauses * 30000ul);
 }
 

@@ -15,10 +15,10 @@
 namespace nubora {
 namespace {
 
-struct Report {
+struct StatusSent {
   std::uint32_t state;
   std::uint32_t exitCode;
-  bool operator==(const Report& other) const {
+  bool operator==(const StatusSent& other) const {
     return state == other.state && exitCode == other.exitCode;
   }
 };
@@ -58,7 +58,7 @@ class FakeServiceHost : public ServiceHost {
   }
   bool registers = true;
   std::optional<unsigned long> startError;  // set: the thread cannot start
-  std::vector<Report> reports;
+  std::vector<StatusSent> reports;
   std::thread worker;
 };
 
@@ -77,7 +77,7 @@ struct ServiceCase {
   ServiceRun run;
   bool registers;
   std::optional<unsigned long> startError;
-  std::vector<Report> reports;
+  std::vector<StatusSent> reports;
   int runs;
   std::size_t stopLines;
 };
@@ -124,109 +124,31 @@ TEST(ServiceLifecycle, ReportSequences) {
   }
 }
 
-class FakeServiceManager : public ServiceManagerApi {
- public:
-  void* OpenManager(unsigned long access) override {
-    calls.push_back(L"open manager " + std::to_wstring(access));
-    return Fail(L"manager") ? nullptr : Handle();
-  }
-  void* CreateOwnService(void*, const wchar_t* name, const wchar_t* displayName,
-                         unsigned long access, unsigned long type, unsigned long start,
-                         unsigned long errorControl, const wchar_t* commandLine) override {
-    calls.push_back(std::wstring(L"create ") + name + L"|" + displayName + L"|" +
-                    std::to_wstring(access) + L"|" + std::to_wstring(type) + L"|" +
-                    std::to_wstring(start) + L"|" + std::to_wstring(errorControl) + L"|" +
-                    commandLine);
-    return Fail(L"create") ? nullptr : Handle();
-  }
-  bool SetDescription(void*, const wchar_t* description) override {
-    calls.push_back(std::wstring(L"describe ") + description);
-    return true;
-  }
-  void* OpenExistingService(void*, const wchar_t* name, unsigned long) override {
-    calls.push_back(std::wstring(L"open ") + name);
-    return Fail(L"open") ? nullptr : Handle();
-  }
-  bool DeleteExistingService(void*) override {
-    calls.push_back(L"delete");
-    return !Fail(L"delete");
-  }
-  void Close(void*) override { --open; }
-  unsigned long LastError() override { return error; }
-
-  std::wstring failAt;
-  unsigned long error = 0;
-  std::vector<std::wstring> calls;
-  int open = 0;
-
- private:
-  bool Fail(const wchar_t* step) { return failAt == step; }
-  void* Handle() {
-    ++open;
-    return this;
-  }
-};
-
-class FakeFiles : public ExecutableFiles {
- public:
-  void ModulePath(wchar_t* buffer, unsigned long size) override {
-    std::wcsncpy(buffer, modulePath.c_str(), size);
-  }
-  bool CreateFolder(const wchar_t* path) override {
-    folders.push_back(path);
-    return true;
-  }
-  bool CopyOver(const wchar_t* from, const wchar_t* to) override {
-    copies.push_back(std::wstring(from) + L" -> " + to);
-    return copyError == 0;
-  }
-  // Paths the same file answers to share an id; a path without one does not exist.
-  FileIdentity SameFile(const wchar_t* a, const wchar_t* b) override {
-    if (identityUnknown) return FileIdentity::kUnknown;
-    const auto first = fileIds.find(a), second = fileIds.find(b);
-    if (first == fileIds.end() || second == fileIds.end()) return FileIdentity::kDifferent;
-    return first->second == second->second ? FileIdentity::kSame : FileIdentity::kDifferent;
-  }
-  unsigned long LastError() override { return copyError; }
-  std::wstring modulePath = L"D:\\images\\NuboraService.exe";
-  std::map<std::wstring, int> fileIds;
-  bool identityUnknown = false;
-  unsigned long copyError = 0;
-  std::vector<std::wstring> folders;
-  std::vector<std::wstring> copies;
-};
-
 TEST(InstallService, RegistersDescribesAndCopies) {
-  FakeServiceManager services;
-  FakeFiles files;
-  Platform platform = CurrentPlatform();
-  platform.services = &services;
-  platform.files = &files;
-  ScopedPlatform scope(platform);
-
+  testing::FakeInstallSystem system;
+  ScopedPlatform scope(testing::WithInstallSystem(system));
   EXPECT_EQ(InstallService(), 0);
   const std::vector<std::wstring> calls = {
       L"open manager 2",
       L"create NuboraService|Nubora\u670D\u52A1|983551|16|2|1|"
       L"\"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe\" -k",
       std::wstring(L"describe ") + kServiceDescription};
-  EXPECT_EQ(services.calls, calls);
-  EXPECT_EQ(services.open, 0);
-  EXPECT_EQ(files.folders,
+  EXPECT_EQ(system.calls, calls);
+  EXPECT_EQ(system.open, 0);
+  EXPECT_EQ(system.folders,
             (std::vector<std::wstring>{L"C:\\Program Files", L"C:\\Program Files\\Nubora",
                                        L"C:\\Program Files\\Nubora\\NuboraService"}));
-  EXPECT_EQ(files.copies, std::vector<std::wstring>{
-                              L"D:\\images\\NuboraService.exe -> "
-                              L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
+  EXPECT_EQ(system.copies, std::vector<std::wstring>{
+                               L"D:\\images\\NuboraService.exe -> "
+                               L"C:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe"});
 }
 
 // The entry's printed result of each verb, and what the installer did on the way.
 TEST(EntryMain, InstallAndUninstallPrintTheFailingStepsCode) {
   struct Case {
     const wchar_t* verb;
-    const wchar_t* failAt;
+    const wchar_t* failAt;  // manager, create, copy, open, delete
     unsigned long error;
-    unsigned long copyError;
     const wchar_t* modulePath;
     const char* printed;
     std::size_t copies;
@@ -234,40 +156,34 @@ TEST(EntryMain, InstallAndUninstallPrintTheFailingStepsCode) {
   };
   const wchar_t* elsewhere = L"D:\\x.exe";
   const Case cases[] = {
-      {L"install", L"manager", 5, 0, elsewhere, "installservice failed with errorcode=5", 0, 0},
-      {L"install", L"create", 1073, 0, elsewhere, "installservice failed with errorcode=1073", 0,
-       0},
+      {L"install", L"manager", 5, elsewhere, "installservice failed with errorcode=5", 0, 0},
+      {L"install", L"create", 1073, elsewhere, "installservice failed with errorcode=1073", 0, 0},
       // A copy that fails takes the registration back.
-      {L"install", L"", 0, 3, elsewhere, "installservice failed with errorcode=3", 1, 1},
-      {L"install", L"", 0, 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe",
+      {L"install", L"copy", 3, elsewhere, "installservice failed with errorcode=3", 1, 1},
+      {L"install", L"", 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe",
        "installservice successfully", 1, 0},
-      {L"uninstall", L"", 0, 0, elsewhere, "uninstallservice successfully", 0, 1},
-      {L"uninstall", L"manager", 5, 0, elsewhere, "uninstallservice failed with errorcode=5", 0, 0},
-      {L"uninstall", L"open", 1060, 0, elsewhere, "uninstallservice failed with errorcode=1060", 0,
-       0},
-      {L"uninstall", L"delete", 1072, 0, elsewhere, "uninstallservice failed with errorcode=1072",
-       0, 1},
+      {L"uninstall", L"", 0, elsewhere, "uninstallservice successfully", 0, 1},
+      {L"uninstall", L"manager", 5, elsewhere, "uninstallservice failed with errorcode=5", 0, 0},
+      {L"uninstall", L"open", 1060, elsewhere, "uninstallservice failed with errorcode=1060", 0, 0},
+      {L"uninstall", L"delete", 1072, elsewhere, "uninstallservice failed with errorcode=1072", 0,
+       1},
   };
   for (const Case& c : cases) {
-    FakeServiceManager services;
-    services.failAt = c.failAt;
-    services.error = c.error;
-    FakeFiles files;
-    files.copyError = c.copyError;
-    files.modulePath = c.modulePath;
-    Platform platform = CurrentPlatform();
-    platform.services = &services;
-    platform.files = &files;
-    ScopedPlatform scope(platform);
+    SCOPED_TRACE(c.printed);
+    testing::FakeInstallSystem system;
+    system.failAt = c.failAt;
+    system.error = c.error;
+    system.modulePath = c.modulePath;
+    ScopedPlatform scope(testing::WithInstallSystem(system));
     testing::LogCapture log;
     std::wstring program = L"NuboraService.exe", verb = c.verb;
     wchar_t* argv[] = {&program[0], &verb[0], nullptr};
     EXPECT_EQ(EntryMain(2, argv), 0);
     EXPECT_EQ(log.Text(), std::string(c.printed) + "\n");
-    EXPECT_EQ(files.copies.size(), c.copies);
-    EXPECT_EQ(services.calls.back() == L"delete", c.deleted);
-    EXPECT_EQ(services.open, 0);
-    EXPECT_EQ(services.calls[0], verb == L"install" ? L"open manager 2" : L"open manager 983103");
+    EXPECT_EQ(system.copies.size(), c.copies);
+    EXPECT_EQ(system.calls.back() == L"delete", c.deleted);
+    EXPECT_EQ(system.open, 0);
+    EXPECT_EQ(system.calls[0], verb == L"install" ? L"open manager 2" : L"open manager 983103");
   }
 }
 
@@ -290,23 +206,20 @@ TEST(InstallService, CopiesUnlessItRunsFromTheInstalledFileUnderAnySpelling) {
       {L"D:\\x.exe", -1, -1, 32, 32, 1},  // identity unknown: the copy decides
   };
   for (const Case& c : cases) {
-    FakeServiceManager services;
-    FakeFiles files;
-    files.modulePath = c.modulePath;
-    if (c.moduleId != 0) files.fileIds[c.modulePath] = c.moduleId;
-    if (c.installedId != 0) files.fileIds[installed] = c.installedId;
-    files.identityUnknown = c.moduleId < 0;
-    files.copyError = c.copyError;
-    Platform platform = CurrentPlatform();
-    platform.services = &services;
-    platform.files = &files;
-    ScopedPlatform scope(platform);
+    testing::FakeInstallSystem system;
+    system.modulePath = c.modulePath;
+    if (c.moduleId != 0) system.fileIds[c.modulePath] = c.moduleId;
+    if (c.installedId != 0) system.fileIds[installed] = c.installedId;
+    system.identityUnknown = c.moduleId < 0;
+    system.failAt = c.copyError != 0 ? L"copy" : L"";
+    system.error = c.copyError;
+    ScopedPlatform scope(testing::WithInstallSystem(system));
 
     EXPECT_EQ(InstallService(), c.result) << c.modulePath;
     const std::wstring copy = std::wstring(c.modulePath) + L" -> " + installed;
-    EXPECT_EQ(files.copies, std::vector<std::wstring>(c.copies, copy)) << c.modulePath;
-    EXPECT_EQ(services.calls.back() == L"delete", c.result != 0) << c.modulePath;
-    EXPECT_EQ(services.open, 0);
+    EXPECT_EQ(system.copies, std::vector<std::wstring>(c.copies, copy)) << c.modulePath;
+    EXPECT_EQ(system.calls.back() == L"delete", c.result != 0) << c.modulePath;
+    EXPECT_EQ(system.open, 0);
   }
 }
 

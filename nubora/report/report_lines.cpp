@@ -1,0 +1,50 @@
+#include "nubora/report/report_lines.h"
+
+#include <cstdio>
+
+#include "platform/identity.h"
+#include "platform/text.h"
+
+namespace nubora {
+
+std::string ConsoleLinePrefix() { return Utf8(kServiceName) + ": "; }
+
+std::string ConsoleClock(const LocalTime& time) {
+  char clock[64];
+  std::snprintf(clock, sizeof clock, kConsoleClockForm, time.year, time.month, time.day, time.hour,
+                time.minute, time.second);
+  return clock;
+}
+
+std::string ConsoleLine(const std::string& clock, const std::wstring& text) {
+  return ConsoleLinePrefix() + clock + " " + Utf8(text) + "\r\n";
+}
+
+std::wstring FindingLine(const Finding& finding) {
+  const std::wstring section =
+      finding.section.empty() ? L"" : L" [" + Printable(finding.section) + L"]";
+  return Widened(SeverityText(finding.severity)) + L" " + Widened(finding.id) + section + L": " +
+         Printable(finding.summary);
+}
+
+std::wstring CutLine(std::size_t leftOut) {
+  return L"the report is cut here: more lines " + Number(leftOut);
+}
+
+std::string ConsoleBytes(const std::vector<std::wstring>& lines, const LocalTime& now) {
+  const std::string clock = ConsoleClock(now);
+  // Room kept for the line that says how many were cut.
+  const std::size_t reserve = ConsoleLine(clock, CutLine(lines.size())).size();
+  // A line break first: the port may hold a partial line (boot messages, a
+  // report its write timeout cut).
+  std::string out = "\r\n";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string line = ConsoleLine(clock, lines[i]);
+    const std::size_t room = i + 1 == lines.size() ? kConsoleLimit : kConsoleLimit - reserve;
+    if (out.size() + line.size() > room) return out + ConsoleLine(clock, CutLine(lines.size() - i));
+    out += line;
+  }
+  return out;
+}
+
+}  // namespace nubora
