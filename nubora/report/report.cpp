@@ -65,7 +65,9 @@ unsigned long MakeReport(const ReportOptions& options, const ReportPlatform& pla
     if (!opened) {
       unread = L"cannot read " + options.log + L" (error " + Number(openError) + L")";
     }
-    const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run);
+    bool noMemory = false;
+    const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run, &noMemory);
+    if (noMemory) unread = L"cannot read " + options.log + L" (out of memory)";
     const Report report = TellBoot(watch, hasRun ? &run : nullptr, unread);
     for (const std::wstring& line : report.lines) out += ToMultibyte(line + L"\n");
     const unsigned long delivered = Deliver(report, options, platform, err);
