@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,11 +99,22 @@ struct RunStatus {
   // whose lines follow inside this block (0: none).
   std::size_t brokenOffAt = 0;
   std::size_t earlierRunAt = 0;
+  // Lines of the run past the ones a run keeps (kKeptRunLines, kKeptRunBytes):
+  // counted, not read; `reached` or `cutShort` is then the run's last line.
+  std::size_t notKeptLines = 0;
   Verdict verdict = Verdict::kIncomplete;
-  const char* reason = nullptr;  // why a run configured nothing; null otherwise
+  // Why a run configured nothing, or why it tells less than the log holds;
+  // null otherwise. It points into `ownReason` when made for this run.
+  const char* reason = nullptr;
+  std::shared_ptr<const std::string> ownReason;
 };
 
 constexpr std::size_t kMaxKeptLines = 100;
+
+// What one run keeps of its lines: far more than any run the service writes
+// (tens of KB), so that a log of any size costs a few MB per run read.
+constexpr std::size_t kKeptRunLines = 16384;
+constexpr std::size_t kKeptRunBytes = 512 << 10;
 
 // A record the run hands to the apply stage: found, under a name that fits
 // and is not empty (the run passes over a nameless one without a line).

@@ -1,6 +1,7 @@
 #include "logread/run_parser.h"
 
 #include <cwchar>
+#include <string>
 
 #include "logread/run_verdict.h"
 #include "netconfig/command_runner.h"
@@ -13,6 +14,11 @@ bool StartsWith(const std::wstring& line, const wchar_t* prefix, std::wstring* v
   if (line.compare(0, length, prefix) != 0) return false;
   if (value != nullptr) *value = line.substr(length);
   return true;
+}
+
+bool StartsWithNamePrefix(const std::wstring& line) {
+  return StartsWith(line, kParsingSectionPrefix) || StartsWith(line, kAdapterFoundPrefix) ||
+         StartsWith(line, kSnapshotNamePrefix);
 }
 
 void RunParser::Start(const std::wstring& line, std::size_t number) {
@@ -30,6 +36,12 @@ bool RunParser::Try(const std::wstring& line, std::size_t number) {
   return true;
 }
 
+bool RunParser::TakeName(const std::wstring& line, std::size_t number) {
+  const bool named = StartsWithNamePrefix(line) ||
+                     (stage_ == Stage::kSection && line == run_.sections.back().name);
+  return named && Try(line, number);
+}
+
 void RunParser::Unrecognised(const std::wstring& line, std::size_t number) {
   run_.reached = {number, line};
   if (run_.unrecognised.size() < kMaxKeptLines) run_.unrecognised.push_back({number, line});
@@ -41,6 +53,14 @@ RunStatus RunParser::Finish(const LogLine& cutShort) {
   const VerdictAndReason decided = DecideVerdict(run_);
   run_.verdict = decided.verdict;
   run_.reason = decided.reason;
+  if (run_.notKeptLines > 0) {
+    std::string why = decided.reason != nullptr ? decided.reason + std::string("; ") : "";
+    why += std::to_string(run_.notKeptLines) + " more lines not kept: a run keeps " +
+           std::to_string(kKeptRunLines) + " lines or " + std::to_string(kKeptRunBytes >> 10) +
+           " KB";
+    run_.ownReason = std::make_shared<const std::string>(std::move(why));
+    run_.reason = run_.ownReason->c_str();
+  }
   return std::move(run_);
 }
 
@@ -154,22 +174,23 @@ bool RunParser::PostScript(const std::wstring& line) {
   return true;
 }
 
+bool ReplayLine(RunParser& parser, const BlockLine& line, std::size_t number, bool first,
+                RunParser* earlier, LogLine& cutShort) {
+  if (first) parser.Start(line.text, number);
+  if (!line.whole) {
+    cutShort = {number, line.text};
+  } else if (!first && !parser.Try(line.text, number)) {
+    if (earlier != nullptr && earlier->Try(line.text, number)) return true;
+    parser.Unrecognised(line.text, number);
+  }
+  return false;
+}
+
 std::size_t Replay(RunParser& parser, const std::vector<BlockLine>& lines, std::size_t firstLine,
                    RunParser* earlier, LogLine& cutShort) {
   std::size_t taken = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::wstring& text = lines[i].text;
-    const std::size_t number = firstLine + i;
-    if (i == 0) parser.Start(text, number);
-    if (!lines[i].whole) {
-      cutShort = {number, text};
-    } else if (i > 0 && !parser.Try(text, number)) {
-      if (earlier != nullptr && earlier->Try(text, number)) {
-        ++taken;
-      } else {
-        parser.Unrecognised(text, number);
-      }
-    }
+    taken += ReplayLine(parser, lines[i], firstLine + i, i == 0, earlier, cutShort);
   }
   return taken;
 }

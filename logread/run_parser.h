@@ -10,6 +10,10 @@
 
 namespace nubora {
 
+// True when the line begins with a prefix the service writes a name after
+// (see RunParser::TakeName).
+bool StartsWithNamePrefix(const std::wstring& line);
+
 // One run's lines in the order the service writes them (netconfig/run.cpp);
 // each stage's own lines go to that stage, with its own cursor.
 class RunParser {
@@ -19,6 +23,11 @@ class RunParser {
   void Start(const std::wstring& line, std::size_t number);
   // True when the line is one this run writes next.
   bool Try(const std::wstring& line, std::size_t number);
+  // True when the run takes the line next as one that ends in a name it
+  // logged after its own prefix (a section's opening or name line, an
+  // adapter's found or snapshot name line): such a name may read like a start
+  // line, and the line is still this run's.
+  bool TakeName(const std::wstring& line, std::size_t number);
   void Unrecognised(const std::wstring& line, std::size_t number);
   RunStatus& Run() { return run_; }
   // The run with its verdict, after its last line.
@@ -49,9 +58,14 @@ class RunParser {
   ApplyCursor apply_;  // its runner also waits for the post script
 };
 
-// Feeds a block's lines to `parser`. A line it refuses goes to `earlier`, a
-// run broken off before this block, when that one takes it: the number of
-// lines it took.
+// Feeds one line of a block to `parser` (`first`: the start line). A whole
+// line it refuses goes to `earlier`, a run broken off before this block, when
+// that one takes it (true); else it is unrecognised.
+bool ReplayLine(RunParser& parser, const BlockLine& line, std::size_t number, bool first,
+                RunParser* earlier, LogLine& cutShort);
+
+// Feeds a block's lines to `parser` as ReplayLine: the number of lines
+// `earlier` took.
 std::size_t Replay(RunParser& parser, const std::vector<BlockLine>& lines, std::size_t firstLine,
                    RunParser* earlier, LogLine& cutShort);
 

@@ -24,7 +24,7 @@ VerdictAndReason NotConfigured(const char* reason) { return {Verdict::kNotConfig
 VerdictAndReason DecideVerdict(const RunStatus& run) {
   if (!run.ended) return {Verdict::kIncomplete};
   const bool understood = run.unrecognisedCount == 0 && run.cutShort.number == 0 &&
-                          run.brokenOffAt == 0 && run.earlierRunAt == 0;
+                          run.brokenOffAt == 0 && run.earlierRunAt == 0 && run.notKeptLines == 0;
   bool everyEnabledKept = true;
   for (const SectionEntry& section : run.sections) {
     everyEnabledKept =

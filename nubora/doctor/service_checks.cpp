@@ -82,12 +82,14 @@ void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out) {
   SharedReadFile file;
   unsigned long error = 0;
   RunStatus run;
+  bool noMemory = false;
   std::wstring summary, fix = L"nubora status tells what the run did";
   if (!file.Open(log, error)) {
     summary = L"the service's log cannot be read (" + ErrorText(error) + L")";
     fix = L"if NuboraService has never run here: NuboraService.exe install, then restart";
-  } else if (!ReadRunFromEnd(file, 1, LogCodePage(), run)) {
-    summary = L"the service's log holds no run";
+  } else if (!ReadRunFromEnd(file, 1, LogCodePage(), run, &noMemory)) {
+    summary = noMemory ? L"the service's log cannot be read (out of memory)"
+                       : L"the service's log holds no run";
   } else if (run.verdict != Verdict::kConfigured && run.verdict != Verdict::kNothingToConfigure) {
     summary = L"the last boot's run: " + Widened(VerdictText(run.verdict));
     if (run.reason != nullptr) summary += L" (" + Widened(run.reason) + L")";

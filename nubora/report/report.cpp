@@ -68,7 +68,9 @@ unsigned long SendBootReport(const ReportOptions& options, const ReportPlatform&
     if (!opened) {
       unread = L"cannot read " + options.log + L" (" + ErrorText(openError) + L")";
     }
-    const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run);
+    bool noMemory = false;
+    const bool hasRun = opened && ReadRunFromEnd(file, 1, codePage, run, &noMemory);
+    if (noMemory) unread = L"cannot read " + options.log + L" (out of memory)";
     const ReportMessage report = TellBoot(watch, hasRun ? &run : nullptr, unread);
     for (const std::wstring& line : report.lines) out += ToMultibyte(line + L"\n");
     const unsigned long delivered = Deliver(report, options, platform, err);

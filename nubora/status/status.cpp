@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <deque>
+#include <new>
 #include <nlohmann/json.hpp>
 
 #include "logread/run_log.h"
@@ -28,7 +30,8 @@ const std::wstring kStatusExplanation =
     kLogPath +
     L" by default)\n"
     L"  --run N   run N counted from the oldest (1), or from the last with -N (-1)\n"
-    L"  --all     one line per run: start, end or \"incomplete\", verdict\n"
+    L"  --all     one line per run (the last 1000): start, end or \"incomplete\",\n"
+    L"            verdict\n"
     L"  --json    the same as one JSON document\n"
     L"  --codepage N  the ANSI code page the log was written in (default: that\n"
     L"            of LocalSystem's locale on Windows, 1252 elsewhere)\n"
@@ -179,69 +182,96 @@ std::string Emit(const Options& options, const Json& json, const std::wstring& t
   return ToMultibyte(text);
 }
 
-int AllRuns(const SharedReadFile& file, const Options& options, std::string& out) {
-  Json runs = Json::array();
-  std::wstring text;
+// The runs --all lists: the last ones, so that a log of any size costs a
+// bounded output.
+constexpr std::size_t kListedRuns = 1000;
+
+struct ListedRun {
+  std::size_t index;
+  std::wstring startTime, endTime;
+  bool ended;
+  Verdict verdict;
+  Json reason;
+};
+
+// The usage error for a log that cannot be read through.
+int CannotRead(const Options& options, const std::wstring& why, std::string& err) {
+  err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (" + why + L")\n");
+  return kUsageErrorExit;
+}
+
+int AllRuns(const SharedReadFile& file, const Options& options, std::string& out,
+            std::string& err) {
+  std::deque<ListedRun> listed;
+  std::size_t told = 0;
   Verdict last = Verdict::kIncomplete;
   const LogScan scan = ScanRuns(file, options.codePage, [&](RunStatus&& run) {
-    const std::size_t index = runs.size() + 1;
-    runs.push_back({{"run", index},
-                    {"start_time", IsoTime(run.startTime)},
-                    {"end_time", IsoTime(run.endTime)},
-                    {"verdict", VerdictText(run.verdict)},
-                    {"verdict_reason", run.reason != nullptr ? Json(run.reason) : Json()}});
-    const std::wstring end = !run.endTime.empty() ? run.endTime
-                             : run.ended          ? std::wstring(L"(no end time)")
-                                                  : std::wstring(L"incomplete");
-    text += Number(index) + L"  " + run.startTime + L"  " + end + L"  " +
-            Widened(VerdictText(run.verdict)) + L"\n";
+    if (listed.size() == kListedRuns) listed.pop_front();
+    listed.push_back({++told, run.startTime, run.endTime, run.ended, run.verdict,
+                      run.reason != nullptr ? Json(run.reason) : Json()});
     last = run.verdict;
     return true;
   });
-  if (scan.runs == 0) text += L"no run in the log\n";
-  AddLines(text, L"unrecognised line ", scan.before, scan.beforeCount);
-  const Json json = {{"log", Text(options.log)},
-                     {"runs", runs},
-                     {"unrecognised_count", scan.beforeCount},
-                     {"unrecognised", LinesJson(scan.before)}};
-  out = Emit(options, json, text);
+  if (scan.noMemory) return CannotRead(options, L"out of memory", err);
+  const std::size_t unlisted = told - listed.size();
+  if (options.json) {
+    Json runs = Json::array();
+    for (const ListedRun& run : listed) {
+      runs.push_back({{"run", run.index},
+                      {"start_time", IsoTime(run.startTime)},
+                      {"end_time", IsoTime(run.endTime)},
+                      {"verdict", VerdictText(run.verdict)},
+                      {"verdict_reason", run.reason}});
+    }
+    const Json json = {{"log", Text(options.log)},
+                       {"runs", runs},
+                       {"unlisted_runs", unlisted},
+                       {"unrecognised_count", scan.beforeCount},
+                       {"unrecognised", LinesJson(scan.before)}};
+    out = Emit(options, json, L"");
+  } else {
+    std::wstring text;
+    if (unlisted > 0) {
+      text += L"runs 1 to " + Number(unlisted) + L" not listed: the last " + Number(kListedRuns) +
+              L" follow\n";
+    }
+    for (const ListedRun& run : listed) {
+      const std::wstring end = !run.endTime.empty() ? run.endTime
+                               : run.ended          ? std::wstring(L"(no end time)")
+                                                    : std::wstring(L"incomplete");
+      text += Number(run.index) + L"  " + run.startTime + L"  " + end + L"  " +
+              Widened(VerdictText(run.verdict)) + L"\n";
+    }
+    if (scan.runs == 0) text += L"no run in the log\n";
+    AddLines(text, L"unrecognised line ", scan.before, scan.beforeCount);
+    out = Emit(options, Json(), text);
+  }
   return scan.runs == 0 ? 1 : VerdictExitCode(last);
 }
 
-}  // namespace
-
-int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
-  Arguments args(kStatusSynopsis, kStatusExplanation.c_str(), list);
-  Options options;
-  ParseOptions(args, options);
-  int exitCode = 0;
-  if (args.Done(out, err, exitCode)) return exitCode;
-  if (options.codePage == 0) options.codePage = LogCodePage();
-
+// What the log says, as the options ask.
+int TellLog(Arguments& args, const Options& options, std::string& out, std::string& err) {
   SharedReadFile file;
   unsigned long error = 0;
-  if (!file.Open(options.log, error)) {
-    err = ToMultibyte(L"nubora status: cannot read " + options.log + L" (" + ErrorText(error) +
-                      L")\n");
-    return kUsageErrorExit;
-  }
-  if (options.all) return AllRuns(file, options, out);
+  if (!file.Open(options.log, error)) return CannotRead(options, ErrorText(error), err);
+  if (options.all) return AllRuns(file, options, out, err);
 
   RunStatus run;
-  bool found = false;
+  bool found = false, noMemory = false;
   std::size_t runs = 0;
   const std::size_t wanted = static_cast<std::size_t>(
       std::min<std::uint64_t>(options.runNumber, static_cast<std::size_t>(-1)));
   if (options.fromEnd) {
-    found = ReadRunFromEnd(file, wanted, options.codePage, run);
+    found = ReadRunFromEnd(file, wanted, options.codePage, run, &noMemory);
   } else {
-    runs = ScanRuns(file, options.codePage, [&](RunStatus&& each) {
-             if (++runs < wanted) return true;
-             run = std::move(each);
-             found = true;
-             return false;
-           }).runs;
+    noMemory = ScanRuns(file, options.codePage, [&](RunStatus&& each) {
+                 if (++runs < wanted) return true;
+                 run = std::move(each);
+                 found = true;
+                 return false;
+               }).noMemory;
   }
+  if (noMemory) return CannotRead(options, L"out of memory", err);
   const bool lastAsked = options.fromEnd && options.runNumber == 1;
   if (!found && !lastAsked) {
     return args.UsageError(L"the log holds no run " + options.runText, err);
@@ -249,6 +279,7 @@ int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::
   if (!found) {
     // Whatever the log holds, it is not a run: each line is told.
     const LogScan scan = ScanRuns(file, options.codePage, [](RunStatus&&) { return false; });
+    if (scan.noMemory) return CannotRead(options, L"out of memory", err);
     std::wstring text = L"no run in the log\n";
     AddLines(text, L"unrecognised line ", scan.before, scan.beforeCount);
     // The same shape as a run's, every field null but the lines.
@@ -265,6 +296,23 @@ int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::
   json.update(RunJson(run));
   out = Emit(options, json, RunText(run));
   return VerdictExitCode(run.verdict);
+}
+
+}  // namespace
+
+int StatusCommand(const std::vector<std::wstring>& list, std::string& out, std::string& err) {
+  Arguments args(kStatusSynopsis, kStatusExplanation.c_str(), list);
+  Options options;
+  ParseOptions(args, options);
+  int exitCode = 0;
+  if (args.Done(out, err, exitCode)) return exitCode;
+  if (options.codePage == 0) options.codePage = LogCodePage();
+  try {
+    return TellLog(args, options, out, err);
+  } catch (const std::bad_alloc&) {  // in telling what was read
+    out.clear();
+    return CannotRead(options, L"out of memory", err);
+  }
 }
 
 }  // namespace nubora

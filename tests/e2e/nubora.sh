@@ -59,15 +59,29 @@ for path in sys.argv[2:]:
         bad += 1
 sys.exit(bad > 0)
 EOF
-# A last line of 50 MB (NULs after a power cut) costs the readers at most 16 MB more.
+# A last line of 50 MB (NULs after a power cut), or a run of 2 000 000 lines, costs
+# the readers at most 16 MB more.
 as_written "$scenario/expected.log" "$out/short.crlf"
 { cat "$out/short.crlf"; head -c 50000000 /dev/zero; } >"$out/long.crlf"
+{ head -1 "$out/short.crlf"; head -c 2000000 /dev/zero | tr '\0' '\n'; } >"$out/lines.crlf"
 peak_kb() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -1; }
 for verb in "status" "status --all" "report --console none --no-eventlog"; do
     short=$(peak_kb "$nubora" $verb "$out/short.crlf") long=$(peak_kb "$nubora" $verb "$out/long.crlf")
+    lines=$(peak_kb "$nubora" $verb "$out/lines.crlf")
     e2e_check "$verb: a 50 MB last line costs $((long - short)) KB more (at most 16 MB)" \
         test $((long - short)) -le 16384
+    e2e_check "$verb: 2 000 000 lines cost $((lines - short)) KB more (at most 16 MB)" \
+        test $((lines - short)) -le 16384
 done
+# Short of memory a log is told unread, never a crash: under the least limit a short
+# log is read under, a run of long lines is not.
+limit=4000
+while ((limit < 65536)) && ! (ulimit -v $limit; "$nubora" status "$out/short.crlf" >/dev/null; (($? == 1))) 2>/dev/null; do
+    limit=$((limit + 250))
+done
+{ head -1 "$out/short.crlf"; awk 'BEGIN { for (i = 0; i < 20000; i++) printf "%0100d\r\n", 0 }'; } >"$out/wide.crlf"
+run_tool 2 no-memory bash -c "ulimit -v $limit; exec \"$nubora\" status \"$out/wide.crlf\""
+e2e_check "short of memory: told as a log it cannot read" grep -q '(out of memory)$' "$out/no-memory.err"
 # The Windows build reads the same bytes the same way (a CP936 section name),
 # in the code page of LocalSystem's locale (Chinese, PRC) without being told.
 as_written "$data/status/cp936.log" "$out/cp936.crlf"

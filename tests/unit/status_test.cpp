@@ -139,6 +139,105 @@ TEST(StatusArguments, EachGetsItsExitCodeAndMessage) {
   std::remove(log.c_str());
 }
 
+// `status` with `args` and the log: its exit code, its output.
+int Status(std::vector<std::wstring> args, const std::string& path, std::string& out) {
+  std::string err;
+  args.emplace_back(path.begin(), path.end());
+  const int code = StatusCommand(args, out, err);
+  EXPECT_EQ(err, "");
+  return code;
+}
+
+std::string Repeated(const std::string& piece, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// A run longer than a run keeps is told with what was kept and how many
+// lines were left, read backwards as forwards; --all lists the last runs.
+TEST(StatusOfLongLog, TellsWhatItKeptAndWhatItLeft) {
+  const std::string configured = AsWritten(
+      testing::ReadFile(NUBORA_SCENARIOS_DIR "/mac_matched_on_all_six_bytes/expected.log"));
+  const std::size_t runLines = std::count(configured.begin(), configured.end(), '\n');
+  const std::string start = AsWritten("start time <time>\n");
+  // Lines of 8000 bytes and a CR kept until the run's bytes reach 512 KB.
+  const std::size_t keptLong = (524288 - (configured.size() - runLines) + 8000) / 8001;
+  const std::string kept = " more lines not kept: a run keeps 16384 lines or 512 KB\n";
+  const struct {
+    std::string name, log;
+    std::vector<std::wstring> args;
+    std::vector<std::string> told;
+  } cases[] = {
+      {"empty_lines",
+       start + Repeated("\r\n", 20000),
+       {L"--run", L"-1"},
+       {"verdict: incomplete: 3617" + kept, "the log stops after line 20001: \n"}},
+      {"junk_after_end",
+       configured + Repeated("x\r\n", 20000),
+       {L"--run", L"-1"},
+       {"verdict: partly configured: " + std::to_string(runLines + 20000 - 16384) + kept}},
+      {"long_lines",
+       configured + Repeated(std::string(8000, 'x') + "\r\n", 100),
+       {},
+       {"verdict: partly configured: " + std::to_string(100 - keptLong) + kept}},
+      {"many_runs",
+       Repeated(start, 1001),
+       {L"--all"},
+       {"runs 1 to 1 not listed: the last 1000 follow\n2  ", "\n1001  "}},
+      {"many_runs_json",
+       Repeated(start, 1001),
+       {L"--all", L"--json"},
+       {"\"runs\": [\n    {\n      \"run\": 2,", "\"unlisted_runs\": 1,"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = WriteTemp(c.name, c.log);
+    std::string out, forwards;
+    EXPECT_EQ(Status(c.args, path, out), 1);
+    for (const std::string& told : c.told) EXPECT_NE(out.find(told), std::string::npos) << out;
+    if (c.args.size() == 2 && c.args[0] == L"--run") {
+      EXPECT_EQ(Status({L"--run", L"1"}, path, forwards), 1);
+      EXPECT_EQ(forwards, out);
+    }
+    std::remove(path.c_str());
+  }
+}
+
+// Start lines in names, cut lines and runs read from the end tell each run as
+// a pass from the beginning does, across the backward reader's windows and
+// past the lines a section's name may follow its opening within.
+TEST(StatusOfLongLog, ReadsEachRunFromTheEndAsFromTheBeginning) {
+  const auto golden = [](const char* name) {
+    return AsWritten(testing::ReadFile(std::string(NUBORA_TEST_DATA_DIR "/status/") + name));
+  };
+  const std::string opened = AsWritten(
+      "start time <time>\nstarting config ip address\nparsing config file for start time "
+      "<time>\n" +
+      Repeated("junk\n", 16400) +
+      "start time <time>\nstarting config ip address\nconfig file not exist\n");
+  // A whole start line, and another glued to it.
+  const std::string glued = AsWritten("start time <time>start time <time>\n");
+  const std::string log =
+      golden("first_run.log") + Repeated(golden("section_named_start_line.log"), 30) + opened +
+      golden("connection_named_start_line.log") + golden("start_line_after_cut_name.log") +
+      golden("power_cut.log") + golden("section_named_start_line.log") + glued;
+  const std::size_t runs = 1 + 30 + 2 + 1 + 2 + 2 + 1 + 1;
+  const std::string path = WriteTemp("names", log);
+  std::string all;
+  Status({L"--all"}, path, all);
+  EXPECT_EQ(all.substr(all.rfind('\n', all.size() - 2) + 1, 4), std::to_string(runs) + "  ");
+  // The last runs, those of the opened section, the first.
+  for (std::size_t back : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 39, 40}) {
+    SCOPED_TRACE(back);
+    std::string fromEnd, fromStart;
+    Status({L"--run", L"-" + std::to_wstring(back)}, path, fromEnd);
+    Status({L"--run", std::to_wstring(runs + 1 - back)}, path, fromStart);
+    EXPECT_EQ(fromEnd, fromStart);
+  }
+  std::remove(path.c_str());
+}
+
 }  // namespace
 }  // namespace nubora
 
