@@ -15,7 +15,8 @@ namespace {
 
 using Command = int (*)(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 
-int Report(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
+// The report with this machine's ports, Event Log and service manager.
+int ReportOnThisMachine(const std::vector<std::wstring>& args, std::string& out, std::string& err) {
   return ReportCommand(args, NativeReportPlatform(), out, err);
 }
 
@@ -24,7 +25,7 @@ const struct {
   Command command;
 } kCommands[] = {{&kPreviewSynopsis, PreviewCommand},
                  {&kStatusSynopsis, StatusCommand},
-                 {&kReportSynopsis, Report},
+                 {&kReportSynopsis, ReportOnThisMachine},
                  {&kDoctorSynopsis, DoctorCommand}};
 
 // Every verb, and the tool's own help and version, the same way: the user's
