@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cwchar>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,48 @@ std::FILE*& OpenedStream() {
   return stream;
 }
 
-void WriteWhole(const std::string& bytes) {
-  std::lock_guard<std::mutex> lock(LogMutex());
-  std::fwrite(bytes.data(), 1, bytes.size(), LogStream());
+LogInMemory*& MemoryLog() {
+  static LogInMemory* memory = nullptr;
+  return memory;
 }
 
 }  // namespace
+
+// With the log's mutex held.
+void KeepInMemory(const std::string& bytes) {
+  LogInMemory& memory = *MemoryLog();
+  if (memory.lost_) return;
+  try {
+    memory.bytes_ += bytes;
+  } catch (const std::bad_alloc&) {
+    memory.lost_ = true;
+  }
+}
+
+namespace {
+
+void WriteWhole(const std::string& bytes) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  if (MemoryLog() != nullptr) {
+    KeepInMemory(bytes);
+  } else {
+    std::fwrite(bytes.data(), 1, bytes.size(), LogStream());
+  }
+}
+
+}  // namespace
+
+LogInMemory::LogInMemory() {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  if (MemoryLog() != nullptr) return;
+  MemoryLog() = this;
+  active_ = true;
+}
+
+LogInMemory::~LogInMemory() {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  if (active_) MemoryLog() = nullptr;
+}
 
 std::wstring VFormatWide(const wchar_t* format, std::va_list args) {
   std::vector<wchar_t> buffer(512);
@@ -113,14 +150,16 @@ void LogNarrow(const char* format, ...) {
 
 void LogFlush() {
   std::lock_guard<std::mutex> lock(LogMutex());
-  std::fflush(LogStream());
+  if (MemoryLog() == nullptr) std::fflush(LogStream());
 }
 
 void OpenRunLog(const wchar_t* path) {
   {
     std::lock_guard<std::mutex> lock(LogMutex());
-    // Tests that captured the log keep their stream.
-    if (ReplacementStream() == nullptr) OpenedStream() = ReopenStdoutForAppend(path);
+    // A log kept in memory or captured by a test keeps its place.
+    if (MemoryLog() == nullptr && ReplacementStream() == nullptr) {
+      OpenedStream() = ReopenStdoutForAppend(path);
+    }
   }
   SelectUserDefaultLocale();
 }

@@ -37,4 +37,27 @@ std::FILE* LogStream();
 // Sends the log to `stream` until restored; null restores standard output.
 void SetLogStream(std::FILE* stream);
 
+// Keeps the log's bytes in memory while it lives, ahead of any stream, so that
+// a run played inside it writes no file: `OpenRunLog` then reopens nothing.
+// The log is the process's one, so one keeps it at a time: a second one made
+// while another lives keeps nothing, and the lines go on to the first.
+class LogInMemory {
+ public:
+  LogInMemory();
+  ~LogInMemory();
+  LogInMemory(const LogInMemory&) = delete;
+  LogInMemory& operator=(const LogInMemory&) = delete;
+
+  // False when another was keeping the log, or memory ran out while keeping
+  // it: `Bytes` then is not the whole log.
+  bool Kept() const { return active_ && !lost_; }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  friend void KeepInMemory(const std::string& bytes);
+  bool active_ = false;
+  bool lost_ = false;
+  std::string bytes_;
+};
+
 }  // namespace nubora

@@ -2,9 +2,56 @@
 
 #include <cwchar>
 
+#include "netconfig/apply.h"
 #include "netconfig/log.h"
 
 namespace nubora {
+
+const std::vector<const wchar_t*>& FixedLineTexts() {
+  static const std::vector<const wchar_t*> texts = {kStartTimePrefix,
+                                                    kEndTimePrefix,
+                                                    kStartingLine,
+                                                    kNoConfigurationLine,
+                                                    kConfigureEndLine,
+                                                    kConfigMissingLine,
+                                                    kConfigNoMemoryLine,
+                                                    kSectionNamesFailedLine,
+                                                    kParsingSectionPrefix,
+                                                    kDisabledLine,
+                                                    kMacPrefix,
+                                                    kConfigMacPrefix,
+                                                    kDhcpEnabledLine,
+                                                    kDhcpDisabledLine,
+                                                    kIpPrefix,
+                                                    kConfigIpPrefix,
+                                                    kListItemPrefix,
+                                                    kMaskPrefix,
+                                                    kConfigMaskPrefix,
+                                                    kGatewayPrefix,
+                                                    kConfigGatewayPrefix,
+                                                    kDiscoveryLine,
+                                                    kEnumerationFailedLine,
+                                                    kAdapterFoundPrefix,
+                                                    kNameTooLongPrefix,
+                                                    kNotFoundPrefix,
+                                                    kGaveUpLine,
+                                                    kSnapshotLine,
+                                                    kSnapshotNamePrefix,
+                                                    kSnapshotIpPrefix,
+                                                    kSnapshotMaskPrefix,
+                                                    kSnapshotDnsPrefix,
+                                                    kSnapshotGatewayPrefix,
+                                                    kAddressChangedLine,
+                                                    kAddressUnchangedLine,
+                                                    kDnsChangedLine,
+                                                    kDnsUnchangedLine,
+                                                    kCommandTooLongPrefix,
+                                                    kStopRequestLine,
+                                                    kInstalledLine,
+                                                    kUninstalledLine,
+                                                    kNetshCommandPrefix};
+  return texts;
+}
 
 std::wstring ClockText(const LocalTime& time) {
   return FormatWide(L"%d-%d-%d,%2d:%2d:%2d", time.year, time.month, time.day, time.hour,

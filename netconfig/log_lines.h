@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "netconfig/adapter_config.h"
 #include "platform/clock.h"
@@ -83,6 +84,11 @@ constexpr wchar_t kInstalledLine[] = L"installservice successfully";
 constexpr wchar_t kInstallFailedFormat[] = L"installservice failed with errorcode=%d";
 constexpr wchar_t kUninstalledLine[] = L"uninstallservice successfully";
 constexpr wchar_t kUninstallFailedFormat[] = L"uninstallservice failed with errorcode=%d";
+
+// Every fixed line and prefix above, and the beginning of each netsh command
+// line the log holds: for tools that must tell a name from a line. Keep it
+// whole when a line is added.
+const std::vector<const wchar_t*>& FixedLineTexts();
 
 // The clock after "start time " and "end time ": 2016-3-5, 9:14: 7.
 std::wstring ClockText(const LocalTime& time);

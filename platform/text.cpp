@@ -115,6 +115,11 @@ std::wstring FromUtf16(const std::string& bytes, std::size_t from, bool bigEndia
 
 std::wstring Widened(const char* ascii) { return std::wstring(ascii, ascii + std::strlen(ascii)); }
 
+bool IsControlCharacter(wchar_t c) {
+  return (c < L' ' && c != L'\t') || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e ||
+         c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
 std::string NativePath(const wchar_t* path) {
   std::string out;
   if (path == nullptr) return out;

@@ -27,6 +27,11 @@ std::wstring FromUtf16(const std::string& bytes, std::size_t from, bool bigEndia
 // ASCII text, such as the tool's fixed words, as wide text.
 std::wstring Widened(const char* ascii);
 
+// What a terminal or a log viewer may act on rather than show: C0 and C1
+// controls (the tab aside), DEL, and the marks that reorder the text around
+// them.
+bool IsControlCharacter(wchar_t c);
+
 // Lower case, as Windows compares names (paths, value names, GUIDs).
 std::wstring Lowered(std::wstring text);
 

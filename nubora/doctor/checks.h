@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nubora/doctor/doctor.h"
+#include "nubora/machine/item_forms.h"
 #include "nubora/machine/predicted_run.h"
 #include "platform/text.h"
 
@@ -41,6 +42,7 @@ struct InterfaceKey {
 struct Reading {
   IniReading ini;
   std::vector<AdapterInfo> adapters;
+  std::vector<MisformedItem> misformed;
   std::vector<InterfaceKey> keys;
   bool devicesKnown = true;
   unsigned long devicesError = 0;
@@ -65,7 +67,8 @@ void CheckGhostsAndMacs(const Reading& reading, const MachinePlatform& machine,
 void CheckApipa(const Reading& reading, std::vector<Finding>& out);
 void CheckDuplicates(const Reading& reading, const MachinePlatform& machine,
                      std::vector<Finding>& out);
-void CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out);
+// False when the next boot's run cannot be played (kRunNotKept).
+bool CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out);
 void CheckServices(const MachinePlatform& machine, std::vector<Finding>& out);
 void CheckFileAccess(const MachinePlatform& machine, std::vector<Finding>& out);
 void CheckLastBoot(const std::wstring& log, std::vector<Finding>& out);

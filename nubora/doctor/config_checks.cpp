@@ -33,6 +33,18 @@ void CheckConfig(const Reading& reading, const std::wstring& ini, std::vector<Fi
     finding.fix = L"keep one section for each MAC in " + ini;
     out.push_back(finding);
   }
+  for (const MisformedItem& item : reading.misformed) {
+    Finding finding;
+    finding.id = "config";
+    finding.section = item.section;
+    finding.summary = MisformedText(item) + L"; the service uses it as it is";
+    const bool connection = std::wstring(item.key) == L"connection name";
+    finding.evidence = {{connection ? "connection" : "file", connection ? item.value : ini}};
+    finding.fix = connection ? L"rename the connection: no quote, control character or log text"
+                             : L"write " + std::wstring(item.key) + L" in its form in " + ini +
+                                   L", or set DISABLED=1 in the section";
+    out.push_back(finding);
+  }
   if (reading.ini.records->empty() && !allDisabled) {
     Finding finding;
     finding.id = "config";
@@ -43,9 +55,10 @@ void CheckConfig(const Reading& reading, const std::wstring& ini, std::vector<Fi
   }
 }
 
-void CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out) {
+bool CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Finding>& out) {
   IniFiles& files = *CurrentPlatform().ini;
   const PredictedRun run = PredictRun(reading.adapters, files, ini);
+  if (!run.played) return false;
   const RunStatus status = ParseRun(SplitBlock(run.log, LocaleCodePage()), 1);
   for (const RecordEntry& record : status.records) {
     if (record.dhcp || record.foundPass == 0 || record.sameMacAs != 0) continue;
@@ -61,8 +74,16 @@ void CheckDrift(const Reading& reading, const std::wstring& ini, std::vector<Fin
       if (part->state != PartState::kChanged) continue;
       for (const CommandOutcome& command : part->commands) finding.commands.push_back(command.line);
     }
-    if (!finding.commands.empty()) out.push_back(finding);
+    if (finding.commands.empty()) continue;
+    if (HoldsMisformed(reading.misformed, record.section)) {
+      finding.commands.clear();
+      finding.fix =
+          L"mend the misformed item first (its config finding): the commands would do "
+          L"more than the section asks, and are not shown";
+    }
+    out.push_back(finding);
   }
+  return true;
 }
 
 }  // namespace nubora

@@ -5,6 +5,7 @@
 #include "netconfig/paths.h"
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -36,6 +37,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   diagnosis.adaptersError = machine.adapters->Enumerate(reading.adapters);
   if (diagnosis.adaptersError != 0) return diagnosis;
   ReadInterfaceKeys(machine, reading);
+  reading.misformed = MisformedItems(reading.ini, *CurrentPlatform().ini, ini, reading.adapters);
 
   for (const SectionFate& verdict : reading.ini.fates) {
     diagnosis.sections.push_back(verdict.section);
@@ -45,7 +47,7 @@ Diagnosis Diagnose(const std::wstring& ini, const std::wstring& log,
   CheckGhostsAndMacs(reading, machine, out);
   CheckApipa(reading, out);
   CheckDuplicates(reading, machine, out);
-  CheckDrift(reading, ini, out);
+  diagnosis.runPlayed = CheckDrift(reading, ini, out);
   CheckServices(machine, out);
   CheckFileAccess(machine, out);
   if (!log.empty()) CheckLastBoot(log, out);

@@ -11,8 +11,9 @@ namespace nubora {
 // nubora doctor: what stands now between this machine and the network its INI
 // file asks for, and how to mend it; changes nothing unless asked to mend
 // ghost addresses. Exit code: 0 when nothing worse than info is found, 1 for a
-// warning or an error (or a mend that failed), 2 for a usage error or an INI
-// file or machine description that cannot be read.
+// warning or an error (or a mend that failed), 2 for a usage error, an INI
+// file or machine description that cannot be read, or a next boot's run that
+// cannot be played.
 int DoctorCommand(const std::vector<std::wstring>& args, std::string& out, std::string& err);
 
 enum class Severity { kInfo, kWarning, kError };
@@ -35,6 +36,7 @@ struct Diagnosis {
   std::vector<Finding> findings;
   std::vector<std::wstring> sections;  // the INI's sections, in file order
   unsigned long adaptersError = 0;     // not 0: the adapters cannot be listed, nothing found
+  bool runPlayed = false;              // false: the next boot's run not played (no drift told)
 };
 
 // Every finding on `machine` for the INI file at `ini`; `log` is the

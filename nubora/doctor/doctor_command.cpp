@@ -6,6 +6,7 @@
 #include "nubora/cli/arguments.h"
 #include "nubora/doctor/doctor.h"
 #include "nubora/machine/adapters_file.h"
+#include "nubora/machine/predicted_run.h"
 #include "nubora/machine/stand_ins.h"
 #include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
@@ -117,6 +118,10 @@ int DoctorCommand(const std::vector<std::wstring>& list, std::string& out, std::
   if (diagnosis.adaptersError != 0) {
     err = ToMultibyte(L"nubora doctor: the adapters cannot be listed (" +
                       ErrorText(diagnosis.adaptersError) + L")\n");
+    return kUsageErrorExit;
+  }
+  if (!diagnosis.runPlayed) {
+    err = ToMultibyte(L"nubora doctor: " + std::wstring(kRunNotKept) + L"\n");
     return kUsageErrorExit;
   }
   int code = FindingsExitCode(diagnosis.findings);

@@ -25,13 +25,19 @@ IniReading ReadIniQuietly(const std::wstring& path);
 
 // The run a boot would make on `adapters` with the INI file at `path`, its
 // commands written down rather than run and its pauses counted: the log's
-// bytes, the netsh command lines, and the pauses for a missing adapter.
+// bytes, the netsh command lines, and the pauses for a missing adapter. Not
+// `played` when its log cannot be kept in memory (kRunNotKept tells why):
+// the run is then not made, and nothing is written to the log file.
 struct PredictedRun {
+  bool played = false;
   std::string log;
   std::vector<std::wstring> netsh;
   int pauses = 0;
   unsigned long waited = 0;  // milliseconds
 };
+constexpr wchar_t kRunNotKept[] =
+    L"the predicted run's log cannot be kept in memory (another is kept, or memory ran out): "
+    L"nothing was played, nothing written to the service's log";
 PredictedRun PredictRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini,
                         const std::wstring& path);
 

@@ -18,8 +18,10 @@
 #include "netconfig/run.h"
 #include "nubora/cli/arguments.h"
 #include "nubora/machine/adapters_file.h"
+#include "nubora/machine/item_forms.h"
 #include "nubora/machine/predicted_run.h"
 #include "nubora/machine/stand_ins.h"
+#include "nubora/runtext/run_text.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
@@ -85,9 +87,8 @@ Json RecordJson(std::size_t number, const std::wstring& section, const AdapterCo
 
 // Says what became of each section; without a run to judge, the exit code
 // follows the file alone.
-void ExplainSections(const std::wstring& path, const std::vector<AdapterInfo>* adapters,
+void ExplainSections(const IniReading& reading, const std::vector<AdapterInfo>* adapters,
                      PreviewOutput& shown) {
-  const IniReading reading = ReadIniQuietly(path);
   const std::vector<SectionFate>& fates = reading.fates;
   shown.Add(L"sections:\n");
   if (fates.empty()) {
@@ -159,17 +160,43 @@ Json LogLinesJson(const std::string& bytes) {
   return lines;
 }
 
-void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path,
-             PreviewOutput& shown) {
+// Each misformed item on a line of its own; any makes the exit code 1.
+void ExplainMisformed(const std::vector<MisformedItem>& items, PreviewOutput& shown) {
+  Json misformed = Json::array();
+  if (!items.empty()) {
+    shown.Add(
+        L"misformed items (the service puts each as it is into netsh command lines or its "
+        L"log):\n");
+    shown.result = kSomethingUnused;
+  }
+  for (const MisformedItem& item : items) {
+    shown.Add(L"  [" + Printable(item.section) + L"] " + Printable(MisformedText(item)) + L"\n");
+    misformed.push_back({{"section", Utf8(item.section)},
+                         {"key", Utf8(item.key)},
+                         {"value", Utf8(item.value)},
+                         {"why", Utf8(item.why)}});
+  }
+  shown.json["misformed"] = misformed;
+}
+
+// False when the run cannot be played. Its command lines are not shown where
+// an item is misformed: they would do more than the file asks.
+bool ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std::wstring& path,
+             bool misformed, PreviewOutput& shown) {
   const PredictedRun run = PredictRun(adapters, ini, path);
+  if (!run.played) return false;
   const std::string& bytes = run.log;
   shown.Add(L"----- log\n");
   shown.text += bytes;
   shown.Add(L"----- netsh command lines\n");
   Json netsh = Json::array();
-  for (const std::wstring& line : run.netsh) {
-    shown.Add(line + L"\n");
-    netsh.push_back(Utf8(line));
+  if (misformed) {
+    shown.Add(L"(not shown: the misformed items above would add arguments or lines to them)\n");
+    netsh = nullptr;
+  }
+  for (std::size_t c = 0; !misformed && c < run.netsh.size(); ++c) {
+    shown.Add(run.netsh[c] + L"\n");
+    netsh.push_back(Utf8(run.netsh[c]));
   }
   if (run.pauses > 0) {
     shown.Add(L"----- note\nthe run would pause " + std::to_wstring(run.pauses) + L" times for " +
@@ -179,11 +206,12 @@ void ShowRun(const std::vector<AdapterInfo>& adapters, IniFiles& ini, const std:
   }
   // With a run to judge, the exit code is its verdict, as status would tell it.
   const Verdict verdict = DecideVerdict(ParseRun(SplitBlock(bytes, LocaleCodePage()), 1)).verdict;
-  shown.result = VerdictExitCode(verdict);
+  if (!misformed) shown.result = VerdictExitCode(verdict);
   shown.json["log"] = LogLinesJson(bytes);
   shown.json["netsh"] = netsh;
   shown.json["pauses"] = run.pauses;
   shown.json["paused_seconds"] = run.waited / 1000;
+  return true;
 }
 
 }  // namespace
@@ -225,8 +253,14 @@ int PreviewCommand(const std::vector<std::wstring>& list, std::string& out, std:
 
   PreviewOutput shown;
   shown.json["file"] = Utf8(file);
-  ExplainSections(file, withAdapters ? &adapters : nullptr, shown);
-  if (withAdapters) ShowRun(adapters, ini, file, shown);
+  const IniReading reading = ReadIniQuietly(file);
+  ExplainSections(reading, withAdapters ? &adapters : nullptr, shown);
+  const std::vector<MisformedItem> misformed = MisformedItems(reading, ini, file, adapters);
+  ExplainMisformed(misformed, shown);
+  if (withAdapters && !ShowRun(adapters, ini, file, !misformed.empty(), shown)) {
+    err = ToMultibyte(L"nubora preview: " + std::wstring(kRunNotKept) + L"\n");
+    return kUsageErrorExit;
+  }
   shown.json["exit_code"] = shown.result;
   out = json ? shown.json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n" : shown.text;
   return shown.result;

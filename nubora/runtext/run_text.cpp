@@ -13,13 +13,6 @@ namespace nubora {
 
 namespace {
 constexpr std::size_t kShownLength = 200;
-
-// What a terminal or a log viewer may act on rather than show: C0 and C1
-// controls, DEL, and the marks that reorder the text around them.
-bool IsControl(wchar_t c) {
-  return (c < L' ' && c != L'\t') || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e ||
-         c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-}
 }  // namespace
 
 // Control characters shown as '?', and a very long line cut, so that one
@@ -27,7 +20,7 @@ bool IsControl(wchar_t c) {
 std::wstring Printable(const std::wstring& text) {
   std::wstring shown = text.substr(0, kShownLength);
   for (wchar_t& c : shown) {
-    if (IsControl(c)) c = L'?';
+    if (IsControlCharacter(c)) c = L'?';
   }
   if (text.size() > kShownLength) shown += L"...";
   return shown;

@@ -12,6 +12,7 @@
 #include "nubora/preview/preview.h"
 #include "nubora/report/report_command.h"
 #include "nubora/status/status.h"
+#include "platform/text.h"
 
 namespace nubora {
 namespace {
@@ -26,6 +27,8 @@ const Command report = [](const std::vector<std::wstring>& args, std::string& ou
 
 TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
   const std::string codePage = ": --codepage needs a code page number";
+  const std::wstring none = testing::DoctorData("nothing.ini"),
+                     ini = testing::DoctorData("ipconfig_xen_vm.ini");
   const struct {
     Command command;
     std::vector<std::wstring> args;
@@ -49,6 +52,9 @@ TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
     {doctor, {L"a.ini", L"--machine"}, 2, "", "nubora doctor: --machine needs a value"},
     {doctor, {L"a.ini", L"--machine", L"m.ini", L"--backup", L"x.reg"}, 2, "", "nubora doctor: --backup goes with --fix"},
     {doctor, {L"a.ini", L"--fix", L"everything", L"--json"}, 2, "", "nubora doctor: --fix mends ghost-addresses only"},
+    {doctor, {none, L"--machine", testing::DoctorData("healthy.ini")}, 2, "", "nubora doctor: no file at " + Utf8(none)},
+    {doctor, {ini, L"--machine", none}, 2, "", "nubora doctor: cannot read the machine file " + Utf8(none)},
+    {doctor, {ini, L"--machine", testing::DoctorData("../preview/bad_adapters.ini")}, 2, "", "nubora doctor: [lan0] MAC: six hexadecimal groups are needed"},
     {status, {L"x.log", L"--codepage", L"70000"}, 2, "", "nubora status" + codePage},
     {report, {L"x.log", L"--codepage", L"0"}, 2, "", "nubora report" + codePage},
     {status, {L"x.log", L"--codepage"}, 2, "", "nubora status" + codePage},
@@ -76,16 +82,19 @@ TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
 TEST(VerbArguments, ToolHelpListsEveryVerbsSynopsis) {
   std::string help, out, err;
   EXPECT_EQ(tool({L"--help"}, help, err), 0);
-  EXPECT_NE(help.find("\n  nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
-                      "                [--wait-for-service [SECONDS]] [--codepage N]\n"
-                      "      tells the last run on the serial console and in the Event Log\n"
-                      "  nubora report --install-service [--allow-writable-folder] | --uninstall-service\n"),
-            std::string::npos);
+  EXPECT_NE(
+      help.find(
+          "\n  nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
+          "                [--wait-for-service [SECONDS]] [--codepage N]\n"
+          "      tells the last run on the serial console and in the Event Log\n"
+          "  nubora report --install-service [--allow-writable-folder] | --uninstall-service\n"),
+      std::string::npos);
   report({L"-h"}, out, err);
-  EXPECT_EQ(out.substr(0, out.find("\n  Tells")),
-            "usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
-            "                     [--wait-for-service [SECONDS]] [--codepage N]\n"
-            "       nubora report --install-service [--allow-writable-folder] | --uninstall-service");
+  EXPECT_EQ(
+      out.substr(0, out.find("\n  Tells")),
+      "usage: nubora report [LOG] [--console PORT|none] [--no-eventlog]\n"
+      "                     [--wait-for-service [SECONDS]] [--codepage N]\n"
+      "       nubora report --install-service [--allow-writable-folder] | --uninstall-service");
   for (const Command& verb : {preview, status, report, doctor}) {
     verb({L"--help"}, out, err);
     const std::string synopsis = testing::FirstLine(out).substr(std::strlen("usage: "));
