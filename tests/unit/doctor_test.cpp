@@ -51,22 +51,16 @@ const Case kCases[] = {
     {"mac_absent", "ipconfig_xen_vm", "mac-absent error lan", 1,
      "hint: 1 non-present adapter(s) keep settings"},
     {"disabled_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1,
-     "(\"lan0\") is disabled: a boot waits 210 s for it, then skips it\n    connection: lan0\n    "
-     "interface: {00000001-0000-0000-0000-00005E005301}\n    mac: 00-00-5e-00-53-01\n    fix: "
-     "netsh interface set interface name=\"lan0\" admin=enabled, or enable it in Device Manager"},
+     "mac: 00-00-5e-00-53-01\n    fix: netsh interface set interface name=\"lan0\" admin=enabled"},
     {"unbound_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1,
-     "(\"lan0\") has IPv4 unbound: a boot waits 210 s for it, then skips it\n    connection: "
-     "lan0\n    description: Emulated Ethernet Adapter\n    interface: "
-     "{00000001-0000-0000-0000-00005E005301}\n    mac: 00-00-5e-00-53-01\n    fix: bind IPv4"},
+     "(\"lan0\") has IPv4 unbound: a boot waits 210 s for it, then skips it"},
     {"apipa_dhcp_on", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1,
      "\"lan0\" carries 169.254.7.7: DHCP is left on"},
     {"apipa_refused", "ipconfig_xen_vm",
      "apipa error lan; duplicate-address error lan; drift warning lan", 1,
      "169.254.7.7: a duplicate address: the static address was refused"},
     {"apipa_on_dhcp_section", "ipconfig_xen_vm", "no-dhcp-lease warning mgmt", 1,
-     "\"mgmt0\" carries 169.254.8.8: no DHCP server gave it a lease\n    connection: mgmt0\n    "
-     "interface: {00000002-0000-0000-0000-00005E005302}\n    address: 169.254.8.8\n    fix: "
-     "ipconfig /renew \"mgmt0\"; if it still gets none, check the DHCP server"},
+     "169.254.8.8\n    fix: ipconfig /renew \"mgmt0\"; if it still gets none, check the DHCP"},
     {"duplicate", "ipconfig_xen_vm", "duplicate-address error lan", 1, "192.0.2.10 is a duplicate"},
     {"tentative_stuck", "ipconfig_xen_vm", "duplicate-address warning lan", 1,
      "192.0.2.10 is still tentative 3 s later", 2},
@@ -216,6 +210,9 @@ TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
   }
 }
 
+// A name a .reg file cannot hold on one line (no line: refused with its
+// whole key), so that no crafted name becomes a key of its own when the
+// backup is imported.
 TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
   RegistryValue binary{L"Blob", kRegBinary, {0x00, 0xab, 0x10}};
   RegistryValue cut = TextValue(L"Cut", kRegSz, {L"ab"});
@@ -223,6 +220,7 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
   const struct {
     RegistryValue value;
     const wchar_t* line;
+    std::wstring key = L"K";
   } kValues[] = {
       {TextValue(L"Name", kRegSz, {L"a \"quoted\" c:\\path"}),
        L"\"Name\"=\"a \\\"quoted\\\" c:\\\\path\""},
@@ -234,38 +232,27 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsIt) {
       {TextValue(L"Path", kRegExpandSz, {L"%A%"}), L"\"Path\"=hex(2):25,00,41,00,25,00,00,00"},
       {TextValue(L"List", kRegMultiSz, {L"a", L"b"}),
        L"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
+      {DwordValue(L"x\r\n[HKEY_LOCAL_MACHINE\\Run]", 1), nullptr},
+      {DwordValue(L"a\nb", 1), nullptr},
+      {DwordValue(L"v", 1), nullptr, L"K\n[HKEY_LOCAL_MACHINE\\Run"},
+      {DwordValue(L"v", 1), nullptr, L"K]"},
   };
   for (const auto& c : kValues) {
+    SCOPED_TRACE(Utf8(c.key + L" " + c.value.name));
     MachineDescription description;
-    description.registry[L"K"] = {c.value};
+    description.registry[c.key] = {c.value};
     DescribedMachine machine(description);
     std::string bytes;
     unsigned long error = 0;
-    ASSERT_TRUE(RegBackup(machine, {L"K"}, bytes, error));
+    const bool written = RegBackup(machine, {c.key}, bytes, error);
+    EXPECT_EQ(c.line != nullptr, written);
+    if (c.line == nullptr) {
+      EXPECT_EQ(13u, error);
+      continue;
+    }
     EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n" +
                   std::wstring(c.line) + L"\r\n",
               FromUtf16(bytes, 2, false));
-  }
-}
-
-// A name a .reg file cannot hold on one line is refused with its whole key,
-// so that no crafted name becomes a key of its own when the backup is
-// imported.
-TEST(DoctorBackup, RefusesNamesThatWouldBreakALine) {
-  const struct {
-    std::wstring key, value;
-  } kNames[] = {{L"K", L"x\r\n[HKEY_LOCAL_MACHINE\\Run]"},
-                {L"K", L"a\nb"},
-                {L"K\n[HKEY_LOCAL_MACHINE\\Run", L"v"},
-                {L"K]", L"v"}};
-  for (const auto& c : kNames) {
-    MachineDescription description;
-    description.registry[c.key] = {DwordValue(c.value, 1)};
-    DescribedMachine machine(description);
-    std::string bytes;
-    unsigned long error = 0;
-    EXPECT_FALSE(RegBackup(machine, {c.key}, bytes, error)) << Utf8(c.key + L" " + c.value);
-    EXPECT_EQ(13u, error);
   }
 }
 
