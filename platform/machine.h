@@ -59,12 +59,18 @@ class Registry {
   virtual unsigned long SetValue(const std::wstring& key, const RegistryValue& value) = 0;
 };
 
-// The network-class devices that are present, enabled or not: the interface
-// GUID (NetCfgInstanceId) of each.
+// A network-class device that is present, enabled or not. One that the
+// adapter list leaves out is disabled or has IPv4 unbound.
+struct NetworkDevice {
+  std::wstring guid;              // its interface: the driver key's NetCfgInstanceId
+  std::uint8_t physical[6] = {};  // its MAC; all zero where the system keeps none
+  bool disabled = false;          // in Device Manager, or by netsh ... admin=disabled
+};
+
 class NetworkDevices {
  public:
   virtual ~NetworkDevices() = default;
-  virtual unsigned long Present(std::vector<std::wstring>& guids) = 0;
+  virtual unsigned long Present(std::vector<NetworkDevice>& devices) = 0;
 };
 
 // An address's duplicate address detection state, as the system numbers it.

@@ -44,6 +44,7 @@ struct Reading {
   std::vector<AdapterInfo> adapters;
   std::vector<MisformedItem> misformed;
   std::vector<InterfaceKey> keys;
+  std::vector<NetworkDevice> devices;  // present, listed or not
   bool devicesKnown = true;
   unsigned long devicesError = 0;
   std::wstring Section(std::size_t record) const {

@@ -45,10 +45,9 @@ void ReadInterfaceKeys(const MachinePlatform& machine, Reading& reading) {
   for (const AdapterInfo& adapter : reading.adapters) {
     present.push_back(Lowered(std::wstring(adapter.name.begin(), adapter.name.end())));
   }
-  std::vector<std::wstring> devices;
-  reading.devicesError = machine.devices->Present(devices);
+  reading.devicesError = machine.devices->Present(reading.devices);
   reading.devicesKnown = reading.devicesError == 0;
-  for (const std::wstring& guid : devices) present.push_back(Lowered(guid));
+  for (const NetworkDevice& device : reading.devices) present.push_back(Lowered(device.guid));
 
   const std::wstring root(kInterfacesKey);
   std::vector<std::wstring> guids;

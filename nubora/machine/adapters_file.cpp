@@ -246,6 +246,7 @@ bool ReadSection(const IniSection& section, const std::wstring& folder, MachineD
     }
     machine.addressTable = Value(section, L"ADDRESS_TABLE", L"1") != L"0";
     machine.systemFolder = Value(section, L"SYSTEM_FOLDER", machine.systemFolder.c_str());
+    machine.lowerCaseKeys = Value(section, L"INTERFACE_KEYS") == L"lower";
     return true;
   }
   if (section.name.rfind(L"access ", 0) == 0) return ReadAccess(section, machine, error);
@@ -266,16 +267,18 @@ bool ReadSection(const IniSection& section, const std::wstring& folder, MachineD
   adapter.friendlyName = section.name;
   const std::wstring guid = Value(section, L"ID", (L"{" + section.name + L"}").c_str());
   adapter.name.assign(guid.begin(), guid.end());
-  if (device != L"present" && device != L"disabled" && device != L"absent") {
-    error = L"[" + section.name + L"] DEVICE: present, disabled or absent";
+  if (device != L"present" && device != L"disabled" && device != L"unbound" &&
+      device != L"absent") {
+    error = L"[" + section.name + L"] DEVICE: present, disabled, unbound or absent";
+    return false;
+  }
+  const IniEntry* mac = Find(section, L"MAC");
+  if ((mac != nullptr || device == L"present") &&
+      (mac == nullptr || !ParseMac(mac->value, adapter.physical))) {
+    error = L"[" + section.name + L"] MAC: six hexadecimal groups are needed";
     return false;
   }
   if (device == L"present") {
-    const IniEntry* mac = Find(section, L"MAC");
-    if (mac == nullptr || !ParseMac(mac->value, adapter.physical)) {
-      error = L"[" + section.name + L"] MAC: six hexadecimal groups are needed";
-      return false;
-    }
     if (!AddressesOf(section, L"ADDRESSES", true, adapter.unicast, error) ||
         !AddressesOf(section, L"GATEWAY", false, adapter.gateways, error) ||
         !AddressesOf(section, L"DNS", false, adapter.dns, error) ||
@@ -285,7 +288,12 @@ bool ReadSection(const IniSection& section, const std::wstring& folder, MachineD
     machine.adapters.push_back(adapter);
   }
   AddInterfaceKey(section, guid, machine);
-  if (device != L"absent") machine.devices.push_back(guid);
+  if (device == L"absent") return true;
+  NetworkDevice present;
+  present.guid = guid;
+  std::copy(adapter.physical, adapter.physical + 6, present.physical);
+  present.disabled = device == L"disabled";
+  machine.devices.push_back(present);
   return true;
 }
 
@@ -312,6 +320,15 @@ bool LoadMachineFile(const std::wstring& path, MachineDescription& machine, std:
   for (const IniSection& section : document.sections) {
     if (!ReadSection(section, Folder(path), machine, error)) return false;
   }
+  if (!machine.lowerCaseKeys) return true;
+  RegistryKeys spelled;
+  for (auto& key : machine.registry) {
+    const std::size_t root = std::wcslen(kInterfacesKey);
+    const bool interface = key.first.compare(0, root, kInterfacesKey) == 0;
+    spelled[interface ? kInterfacesKey + Lowered(key.first.substr(root)) : key.first] =
+        std::move(key.second);
+  }
+  machine.registry = std::move(spelled);
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/adapters.h"
 #include "platform/machine.h"
+#include "platform/text.h"
 
 namespace nubora {
 
@@ -23,20 +24,32 @@ bool LoadAdaptersFile(const std::wstring& path, std::vector<AdapterInfo>& adapte
 
 // A machine as `nubora doctor` reads it (examples/machine.ini tells the
 // format): an adapters file whose sections may also hold
-//   DEVICE=present|disabled|absent   (a disabled device is not listed; an
-//                                     absent one is a non-present device)
+//   DEVICE=present|disabled|unbound|absent  (a disabled device, or one with
+//                                     IPv4 unbound, is not listed, its MAC
+//                                     optional; an absent one is a
+//                                     non-present device)
 //   STATE=preferred,tentative/preferred,...  each address's detection state,
 //                                     then (after '/') its state a look later
 //   EnableDHCP, IPAddress, SubnetMask, DefaultGateway, DefaultGatewayMetric,
 //   NameServer                        its interface key's values
 //   DESCRIPTION                       its driver's description
-// and the sections [machine] (LOG, MISSING, ADDRESS_TABLE, SYSTEM_FOLDER),
+// and the sections [machine] (LOG, MISSING, ADDRESS_TABLE, SYSTEM_FOLDER,
+// INTERFACE_KEYS=lower: the interface keys' GUIDs spelled as Windows Vista
+// and later spell them),
 // [service NAME] (START, ACCOUNT, IMAGEPATH), [event source NAME]
 // (MESSAGEFILE) and [access PATH] (OWNER, ACE lines).
+// Registry paths in the registry's order: whatever their case.
+struct RegistryOrder {
+  bool operator()(const std::wstring& a, const std::wstring& b) const {
+    return Lowered(a) < Lowered(b);
+  }
+};
+using RegistryKeys = std::map<std::wstring, std::vector<RegistryValue>, RegistryOrder>;
+
 struct MachineDescription {
-  std::vector<AdapterInfo> adapters;                            // listed, in file order
-  std::vector<std::wstring> devices;                            // present devices' interface GUIDs
-  std::map<std::wstring, std::vector<RegistryValue>> registry;  // keys of HKLM
+  std::vector<AdapterInfo> adapters;   // listed, in file order
+  std::vector<NetworkDevice> devices;  // present
+  RegistryKeys registry;               // keys of HKLM
   std::vector<AddressDetection> firstLook, laterLook;
   bool addressTable = true;
   std::map<std::wstring, ServiceConfig> services;
@@ -45,6 +58,7 @@ struct MachineDescription {
   std::wstring systemFolder = L"c:\\windows";
   std::wstring log;  // the service's log
   std::size_t driverKeys = 0;
+  bool lowerCaseKeys = false;
 };
 bool LoadMachineFile(const std::wstring& path, MachineDescription& machine, std::wstring& error);
 

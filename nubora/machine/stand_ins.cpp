@@ -61,16 +61,17 @@ MachinePlatform DescribedMachine::View() {
   return {&adapters_, this, this, this, this, this, &clock_, this};
 }
 
-unsigned long DescribedMachine::Present(std::vector<std::wstring>& guids) {
-  guids = machine.devices;
+unsigned long DescribedMachine::Present(std::vector<NetworkDevice>& devices) {
+  devices = machine.devices;
   return 0;
 }
 
 unsigned long DescribedMachine::SubKeys(const std::wstring& key, std::vector<std::wstring>& names) {
   bool exists = false;
+  const std::wstring lowered = Lowered(key);
   for (const auto& entry : machine.registry) {
     const std::wstring& path = entry.first;
-    if (path.compare(0, key.size(), key) != 0) continue;
+    if (Lowered(path).compare(0, key.size(), lowered) != 0) continue;
     if (path.size() == key.size()) exists = true;
     if (path.size() <= key.size() || path[key.size()] != L'\\') continue;
     exists = true;

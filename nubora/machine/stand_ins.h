@@ -68,7 +68,8 @@ class NoWaitClock : public Clock {
 };
 
 // A described machine, for `nubora doctor --machine FILE` and its tests: its
-// registry in memory (changes stay there), the address table's first look
+// registry in memory (changes stay there; names in any case, as Windows
+// matches them), the address table's first look
 // and every later one, the files it says are missing, the ACLs it gives
 // (every other file and folder: owned by TrustedInstaller, full access for
 // SYSTEM and Administrators, read and execute for Users). Files are written
@@ -83,7 +84,7 @@ class DescribedMachine : public NetworkDevices,
   explicit DescribedMachine(MachineDescription description);
   MachinePlatform View();
 
-  unsigned long Present(std::vector<std::wstring>& guids) override;
+  unsigned long Present(std::vector<NetworkDevice>& devices) override;
   unsigned long SubKeys(const std::wstring& key, std::vector<std::wstring>& names) override;
   unsigned long Values(const std::wstring& key, std::vector<RegistryValue>& values) override;
   unsigned long CheckWritable(const std::wstring& key) override;

@@ -24,7 +24,7 @@ class NoMachine : public NetworkDevices,
                   public MachineFiles,
                   public FileSecurity {
  public:
-  unsigned long Present(std::vector<std::wstring>&) override { return kNotAvailable; }
+  unsigned long Present(std::vector<NetworkDevice>&) override { return kNotAvailable; }
   unsigned long SubKeys(const std::wstring&, std::vector<std::wstring>&) override {
     return kNotAvailable;
   }

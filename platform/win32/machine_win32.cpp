@@ -1,6 +1,6 @@
 // The doctor's view of a Windows machine: the registry, the present network
-// devices (SetupAPI), the address table (looked up at run time, so that the
-// tool still starts on Windows XP and 2003), the service manager and files'
+// devices (SetupAPI, their MACs from the interface table), the address table (looked up at run
+// time, so that the tool still starts on Windows XP and 2003), the service manager and files'
 // owners and ACLs.
 // The address table's types are Windows Vista's; Winsock's headers go first.
 #ifndef NTDDI_VERSION
@@ -14,10 +14,16 @@
 #include <windows.h>
 // After windows.h:
 #include <aclapi.h>
+#include <cfgmgr32.h>
 #include <sddl.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
 
 #include "platform/machine.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "platform/unique_handle.h"
 #include "platform/win32/win32_handles.h"
 
@@ -120,22 +126,85 @@ class HostRegistry : public Registry {
   }
 };
 
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40];
+  std::swprintf(text, 40, L"{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+                guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+                guid.Data4[6], guid.Data4[7]);
+  return text;
+}
+
+bool IsZero(const UCHAR* mac) {
+  return std::all_of(mac, mac + 6, [](UCHAR byte) { return byte == 0; });
+}
+
+// Each interface's GUID and MAC from the interface table, which keeps
+// disabled adapters too; none before Windows Vista, which has no such table.
+std::vector<NetworkDevice> InterfaceMacs() {
+  using GetTable = DWORD(WINAPI*)(PMIB_IF_TABLE2*);
+  using FreeTable = VOID(WINAPI*)(PVOID);
+  std::vector<NetworkDevice> macs;
+  HMODULE iphlpapi = ::GetModuleHandleW(L"iphlpapi.dll");
+  if (iphlpapi == nullptr) return macs;
+  const auto get = reinterpret_cast<GetTable>(
+      reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "GetIfTable2")));
+  const auto free = reinterpret_cast<FreeTable>(
+      reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "FreeMibTable")));
+  PMIB_IF_TABLE2 table = nullptr;
+  if (get == nullptr || free == nullptr || get(&table) != NO_ERROR) return macs;
+  for (ULONG i = 0; i < table->NumEntries; ++i) {
+    const MIB_IF_ROW2& row = table->Table[i];
+    if (row.PhysicalAddressLength != 6) continue;
+    const UCHAR* mac =
+        IsZero(row.PhysicalAddress) ? row.PermanentPhysicalAddress : row.PhysicalAddress;
+    NetworkDevice entry;
+    entry.guid = Lowered(GuidText(row.InterfaceGuid));
+    std::copy(mac, mac + 6, entry.physical);
+    macs.push_back(entry);
+  }
+  free(table);
+  return macs;
+}
+
+// The MAC set in the driver's advanced properties (NetworkAddress): twelve
+// hexadecimal digits.
+bool ParseNetworkAddress(const std::wstring& text, std::uint8_t (&mac)[6]) {
+  if (text.size() != 12 || !std::all_of(text.begin(), text.end(), ::iswxdigit)) return false;
+  for (int i = 0; i < 6; ++i) {
+    mac[i] = static_cast<std::uint8_t>(std::wcstoul(text.substr(2 * i, 2).c_str(), nullptr, 16));
+  }
+  return true;
+}
+
 class HostDevices : public NetworkDevices {
  public:
-  unsigned long Present(std::vector<std::wstring>& guids) override {
+  unsigned long Present(std::vector<NetworkDevice>& devices) override {
     unique_handle<DeviceListTraits> list(
         ::SetupDiGetClassDevsW(&kNetClass, nullptr, nullptr, DIGCF_PRESENT));
     if (!list) return ::GetLastError();
-    SP_DEVINFO_DATA device = {};
-    device.cbSize = sizeof device;
-    for (DWORD i = 0; ::SetupDiEnumDeviceInfo(list.get(), i, &device); ++i) {
+    const std::vector<NetworkDevice> macs = InterfaceMacs();
+    SP_DEVINFO_DATA info = {};
+    info.cbSize = sizeof info;
+    for (DWORD i = 0; ::SetupDiEnumDeviceInfo(list.get(), i, &info); ++i) {
       // The driver key names the device's interface.
       const HKEY opened =
-          ::SetupDiOpenDevRegKey(list.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+          ::SetupDiOpenDevRegKey(list.get(), &info, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
       if (opened == reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE)) continue;
       unique_key driver(opened);
-      const std::wstring guid = ReadText(driver.get(), L"NetCfgInstanceId");
-      if (!guid.empty()) guids.push_back(guid);
+      NetworkDevice device;
+      device.guid = ReadText(driver.get(), L"NetCfgInstanceId");
+      if (device.guid.empty()) continue;
+      if (!ParseNetworkAddress(ReadText(driver.get(), L"NetworkAddress"), device.physical)) {
+        for (const NetworkDevice& known : macs) {
+          if (known.guid == Lowered(device.guid))
+            std::copy(known.physical, known.physical + 6, device.physical);
+        }
+      }
+      ULONG status = 0, problem = 0;
+      device.disabled = ::CM_Get_DevNode_Status(&status, &problem, info.DevInst, 0) == CR_SUCCESS &&
+                        (status & DN_HAS_PROBLEM) != 0 && problem == CM_PROB_DISABLED;
+      devices.push_back(device);
     }
     const DWORD error = ::GetLastError();
     return error == ERROR_NO_MORE_ITEMS ? 0 : error;
