@@ -1,5 +1,6 @@
 #include "nubora/fleet/capture.h"
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <new>
@@ -98,10 +99,10 @@ BootReport ReadBootReport(const std::string& bytes, bool atStart) {
   std::string line, clock, text;
   for (std::size_t end = bytes.find('\n', begin); end != std::string::npos;
        begin = end + 1, end = bytes.find('\n', begin)) {
-    line.clear();
-    for (std::size_t i = begin; i < end; ++i) {
-      if (bytes[i] != '\0' && bytes[i] != '\r') line += bytes[i];
-    }
+    line.assign(bytes, begin, end - begin);
+    line.erase(
+        std::remove_if(line.begin(), line.end(), [](char c) { return c == '\0' || c == '\r'; }),
+        line.end());
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     std::string verdict, reason;
     Severity severity = Severity::kInfo;
@@ -137,19 +138,24 @@ unsigned long ReadCaptureTail(const std::vector<std::wstring>& parts, std::strin
     SharedReadFile file;
     unsigned long error = 0;
     if (!file.Open(parts[i], error)) return i == 0 ? error : 0;
+    // The last 8 KB hold a report and the findings after it (4 KB each at
+    // most); only where they hold none is the rest of the bound read.
     const std::uint64_t size = file.Size();
-    const std::size_t want =
-        size < kCaptureTailLimit ? static_cast<std::size_t>(size) : kCaptureTailLimit;
-    std::string tail(want, '\0');
-    std::size_t got = 0;
-    while (got < want) {
-      const std::size_t read = file.ReadAt(size - want + got, &tail[got], want - got);
-      if (read == 0) break;
-      got += read;
+    std::string tail;
+    for (const std::size_t limit : {kCaptureTailLimit / 8, kCaptureTailLimit}) {
+      const std::size_t want = size < limit ? static_cast<std::size_t>(size) : limit;
+      tail.assign(want, '\0');
+      std::size_t got = 0;
+      while (got < want) {
+        const std::size_t read = file.ReadAt(size - want + got, &tail[got], want - got);
+        if (read == 0) break;
+        got += read;
+      }
+      tail.resize(got);
+      if (got == size || ReadBootReport(tail + bytes, false).present) break;
     }
-    tail.resize(got);
     bytes.insert(0, tail);
-    if (got < size) return 0;  // a tail: its first line may be a part
+    if (tail.size() < size) return 0;  // a tail: its first line may be a part
     atStart = i + 1 == parts.size();
     const BootReport report = ReadBootReport(bytes, atStart);
     if (report.present || report.newerBoot) return 0;

@@ -33,7 +33,8 @@ struct BootReport {
 BootReport ReadBootReport(const std::string& bytes, bool atStart);
 
 // A capture and its rotated parts, the newest first (NAME, NAME.0, NAME.1, ...).
-// Reads the newest part's last kCaptureTailLimit bytes and, while a part was
+// Reads the newest part's last kCaptureTailLimit bytes (only the last 8 KB
+// when they hold a report) and, while a part was
 // read whole and holds no verdict line, the older part's last bytes before
 // it (so that a line cut by a rotation is joined). 0, or the first part's
 // read error.

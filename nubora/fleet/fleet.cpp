@@ -6,6 +6,7 @@
 #include <ctime>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "logread/run_verdict.h"
 #include "nubora/cli/arguments.h"
@@ -277,42 +278,47 @@ std::string FleetMetrics(const std::vector<FleetVm>& vms, std::int64_t now) {
                        "When the VM's capture was last written."};
   const Family findings{"nubora_doctor_findings",
                         "The doctor's findings told with the last report, by severity."};
-  std::string families[6];
-  for (const FleetVm& vm : vms) {
-    if (vm.error != 0) continue;
-    const std::string labels = "vm_uuid=\"" + Label(vm.uuid) + "\",vm=\"" + Label(vm.vm) + "\"";
-    const std::string told = VerdictOf(vm);
-    const auto closedSet = WorstFirst();
-    for (auto each = closedSet.begin() + 2; each != closedSet.end(); ++each) {
-      families[0] += std::string(verdict.name) + "{" + labels + ",verdict=\"" + *each + "\"} " +
-                     (told == *each ? "1" : "0") + "\n";
-    }
-    const BootReport& report = vm.report;
-    const auto flag = [&](const Family& family, bool value) {
-      return std::string(family.name) + "{" + labels + "} " + (value ? "1" : "0") + "\n";
-    };
-    families[1] += flag(present, report.present);
-    families[2] += flag(interim, report.present && report.interim);
-    families[3] += flag(cut, report.present && report.cut);
-    families[4] +=
-        std::string(written.name) + "{" + labels + "} " + std::to_string(vm.written) + "\n";
-    for (const Severity severity : {Severity::kError, Severity::kWarning}) {
-      families[5] +=
-          std::string(findings.name) + "{" + labels + ",severity=\"" + SeverityText(severity) +
-          "\"} " + std::to_string(severity == Severity::kError ? report.errors : report.warnings) +
-          "\n";
+  const Family* order[] = {&verdict, &present, &interim, &cut, &written, &findings};
+  const std::vector<std::string> closedSet = WorstFirst();
+  std::string out;
+  // Family by family, each VM's series; a VM that cannot be read has none.
+  for (const Family* family : order) {
+    out += head(*family);
+    for (const FleetVm& vm : vms) {
+      if (vm.error != 0) continue;
+      const BootReport& report = vm.report;
+      const std::string series = std::string(family->name) + "{vm_uuid=\"" + Label(vm.uuid) +
+                                 "\",vm=\"" + Label(vm.vm) + "\"";
+      const auto flag = [&](bool value) { out += series + "} " + (value ? "1\n" : "0\n"); };
+      if (family == &verdict) {
+        const std::string told = VerdictOf(vm);
+        for (auto each = closedSet.begin() + 2; each != closedSet.end(); ++each) {
+          out += series + ",verdict=\"" + *each + "\"} " + (told == *each ? "1\n" : "0\n");
+        }
+      } else if (family == &present) {
+        flag(report.present);
+      } else if (family == &interim) {
+        flag(report.present && report.interim);
+      } else if (family == &cut) {
+        flag(report.present && report.cut);
+      } else if (family == &written) {
+        out += series + "} " + std::to_string(vm.written) + "\n";
+      } else {
+        for (const Severity severity : {Severity::kError, Severity::kWarning}) {
+          out += series + ",severity=\"" + SeverityText(severity) + "\"} " +
+                 std::to_string(severity == Severity::kError ? report.errors : report.warnings) +
+                 "\n";
+        }
+      }
     }
   }
-  const Family* order[] = {&verdict, &present, &interim, &cut, &written, &findings};
-  std::string out;
-  for (int i = 0; i < 6; ++i) out += head(*order[i]) + families[i];
   const Family lastRun{"nubora_fleet_last_run_timestamp_seconds", "When nubora fleet last ran."};
   const Family unreadable{"nubora_fleet_files_unreadable",
                           "Captures nubora fleet could not read on its last run."};
   const auto count =
       std::count_if(vms.begin(), vms.end(), [](const FleetVm& vm) { return vm.error != 0; });
-  return out + head(lastRun) + lastRun.name + " " + std::to_string(now) + "\n" + head(unreadable) +
-         unreadable.name + " " + std::to_string(count) + "\n";
+  return out += head(lastRun) + lastRun.name + " " + std::to_string(now) + "\n" + head(unreadable) +
+                unreadable.name + " " + std::to_string(count) + "\n";
 }
 
 int FleetCommand(const std::vector<std::wstring>& argv, std::string& out, std::string& err) {
@@ -367,13 +373,23 @@ int FleetCommand(const std::vector<std::wstring>& argv, std::string& out, std::s
       vms.push_back(vm);
       continue;
     }
-    std::sort(names.begin(), names.end());
-    const std::wstring folder = path + (path.back() == L'/' || path.back() == L'\\' ? L"" : L"/");
+    // Each NAME.N whose NAME is there is a part of it, read with it.
+    const std::set<std::wstring> all(names.begin(), names.end());
+    std::map<std::wstring, std::vector<std::wstring>> parts;
+    std::vector<std::wstring> captures;
     for (const std::wstring& name : names) {
-      const bool part = std::any_of(names.begin(), names.end(), [&](const std::wstring& other) {
-        return PartNumber(name, other) >= 0;
-      });
-      if (!part) vms.push_back(ReadVm(Parts(folder, name, names), map, now, stale));
+      const std::size_t dot = name.rfind(L'.');
+      const std::wstring base = dot == std::wstring::npos ? L"" : name.substr(0, dot);
+      if (!base.empty() && PartNumber(name, base) >= 0 && all.count(base) != 0) {
+        parts[base].push_back(name);
+      } else {
+        captures.push_back(name);
+      }
+    }
+    std::sort(captures.begin(), captures.end());
+    const std::wstring folder = path + (path.back() == L'/' || path.back() == L'\\' ? L"" : L"/");
+    for (const std::wstring& name : captures) {
+      vms.push_back(ReadVm(Parts(folder, name, parts[name]), map, now, stale));
     }
   }
   const std::vector<std::string> order = WorstFirst();

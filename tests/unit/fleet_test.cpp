@@ -73,6 +73,8 @@ TEST(Fleet, TellsTheLastReportOfEachCapture) {
       {Scratch("far.log", report + std::string(65 * 1024, '\0')), "no report", false, false, false,
        0, 0, 1},
       {Scratch("near.log", junk + report), "configured", false, false, false, 0, 0, 0},
+      {Scratch("mid.log", junk + report + std::string(20 * 1024, '\0')), "configured", false, false,
+       false, 0, 0, 0},
       {Scratch("cut-line.log", junk + report.substr(8)), "no report", false, false, false, 0, 0, 1},
   };
   for (const Case& c : cases) {
