@@ -6,6 +6,7 @@
 
 #include "nubora/cli/verbs.h"
 #include "nubora/doctor/doctor.h"
+#include "nubora/fleet/fleet.h"
 #include "nubora/preview/preview.h"
 #include "nubora/report/report_command.h"
 #include "nubora/status/status.h"
@@ -26,7 +27,8 @@ const struct {
 } kCommands[] = {{&kPreviewSynopsis, PreviewCommand},
                  {&kStatusSynopsis, StatusCommand},
                  {&kReportSynopsis, ReportOnThisMachine},
-                 {&kDoctorSynopsis, DoctorCommand}};
+                 {&kDoctorSynopsis, DoctorCommand},
+                 {&kFleetSynopsis, FleetCommand}};
 
 // Every verb, and the tool's own help and version, the same way: the user's
 // locale for its text, its output, then its messages.

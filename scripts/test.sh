@@ -94,7 +94,7 @@ lane() { # ARCH:SUITE...: in turn, in the background
     ) &
     lane_pids+=($!)
 }
-wine_lane1=(x86_64:service i686:service i686:packages)
+wine_lane1=(x86_64:service x86_64:fleet i686:service i686:packages)
 wine_lane2=(i686:scenarios x86_64:doctor i686:doctor)
 lane "${wine_lane1[@]}"
 lane "${wine_lane2[@]}"

@@ -3,7 +3,8 @@
 #
 # Rooms from the bottom: platform, netconfig, then the log reader (logread)
 # and the service, then the tool's shared rooms (cli, machine, runtext), its
-# verbs (preview, status, report, doctor), and its entry (nubora/main.cpp).
+# verbs (preview, status, report, doctor), the host's reader of the report's
+# lines (fleet), and its entry (nubora/main.cpp).
 # A file may include its own room's headers and those of rooms below it; the
 # one sideways arrow is report -> doctor (the findings told at boot). Nothing
 # outside service/ includes it: it is the service executable's own.
@@ -23,7 +24,8 @@ RANK = {
     "nubora/status": 4,
     "nubora/report": 4,
     "nubora/doctor": 4,
-    "nubora": 5,  # main.cpp
+    "nubora/fleet": 5,  # reads the report's console lines on the host
+    "nubora": 6,  # main.cpp
 }
 SIDEWAYS = {("nubora/report", "nubora/doctor")}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

@@ -23,10 +23,15 @@ const VerbSynopsis kDoctorSynopsis = {
     {{L"[INI] [--machine FILE|host] [--json]\n[--fix ghost-addresses [--backup FILE]]",
       L"what stands between this machine and the network INI asks for"}}};
 
+const VerbSynopsis kFleetSynopsis = {
+    L"fleet",
+    {{L"PATH... [--map FILE] [--json] [--prom FILE] [--stale S]",
+      L"on the host: every VM's last boot report in its captured serial console"}}};
+
 namespace {
 
 const VerbSynopsis* const kVerbs[] = {&kPreviewSynopsis, &kStatusSynopsis, &kReportSynopsis,
-                                      &kDoctorSynopsis};
+                                      &kDoctorSynopsis, &kFleetSynopsis};
 
 // One form after `lead`; a wrapped line goes on under the form's first argument.
 std::wstring FormLines(const VerbSynopsis& verb, const VerbForm& form, const std::wstring& lead) {

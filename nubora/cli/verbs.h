@@ -18,7 +18,8 @@ struct VerbSynopsis {
   VerbForm forms[2];  // the second's arguments null when the verb has one form
 };
 
-extern const VerbSynopsis kPreviewSynopsis, kStatusSynopsis, kReportSynopsis, kDoctorSynopsis;
+extern const VerbSynopsis kPreviewSynopsis, kStatusSynopsis, kReportSynopsis, kDoctorSynopsis,
+    kFleetSynopsis;
 
 // The verb's help: "usage: " and its synopsis, then the verb's `explanation`.
 std::wstring VerbHelp(const VerbSynopsis& verb, const wchar_t* explanation);

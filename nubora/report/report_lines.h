@@ -30,6 +30,12 @@ std::string ConsoleLine(const std::string& clock, const std::wstring& text);
 inline constexpr wchar_t kUnknownVerdict[] = L"unknown";
 inline constexpr wchar_t kNotRunVerdict[] = L"not run";
 
+// A report told while NuboraService's run had not ended when the wait ran
+// out (an interim report, where the report waits on): the service's name,
+// then one of these, then the seconds waited and " s".
+inline constexpr wchar_t kStillRunningAfter[] = L" still running after ";
+inline constexpr wchar_t kNotStartedAfter[] = L" has not started after ";
+
 // One finding on one line: its severity word (SeverityText), ID, section and summary.
 std::wstring FindingLine(const Finding& finding);
 

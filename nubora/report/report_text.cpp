@@ -82,17 +82,17 @@ ReportMessage TellProblem(const std::wstring& why) {
 
 ReportMessage TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread) {
   const std::wstring service = kServiceName;
-  const std::wstring after = L" after " + Number(watch.waited) + L" s";
+  const std::wstring waited = Number(watch.waited) + L" s";
   std::wstring unfinished;
   ReportMessage report;
   switch (watch.finding) {
     case BootFinding::kRan:
       return run != nullptr ? TellRun(*run, L"") : TellProblem(unread);
     case BootFinding::kStillRunning:
-      unfinished = service + L" still running" + after;
+      unfinished = service + kStillRunningAfter + waited;
       break;
     case BootFinding::kShutdown:
-      unfinished = L"the system shuts down" + after;
+      unfinished = L"the system shuts down after " + waited;
       break;
     case BootFinding::kNoRunLogged:
       report = TellProblem(L"the log holds no run of this boot");
@@ -110,7 +110,7 @@ ReportMessage TellBoot(const BootWatch& watch, const RunStatus* run, const std::
       report.lines.push_back(VerdictLine(
           kNotRunVerdict,
           service + (watch.finding == BootFinding::kDidNotRun ? L" did not run this boot"
-                                                              : L" has not started" + after)));
+                                                              : kNotStartedAfter + waited)));
       report.lines.push_back(service + L": " + ServiceText(watch.service));
       break;
   }

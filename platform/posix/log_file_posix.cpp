@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/log_file.h"
+#include "platform/posix/windows_error.h"
 #include "platform/system_errors.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
@@ -13,24 +14,6 @@
 namespace nubora {
 
 namespace {
-
-// The Windows error code a CreateFile of the same path would give, so that
-// the tool tells an unreadable log in the same words on every platform.
-unsigned long WindowsError(int error) {
-  switch (error) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return kErrorAccessDenied;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
 
 struct DescriptorTraits {
   static int Invalid() { return -1; }
