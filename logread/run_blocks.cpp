@@ -76,6 +76,7 @@ namespace {
 // The run as its parser read it, with the lines past those kept counted and
 // the last of them told.
 RunStatus FinishRun(RunParser& parser, const Block& block, LogLine cutShort) {
+  parser.Run().offset = block.offset;
   if (block.notKept > 0) {
     RunStatus& run = parser.Run();
     run.notKeptLines = block.notKept;

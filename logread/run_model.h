@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,7 @@ struct LogLine {
 
 struct RunStatus {
   std::size_t firstLine = 0;
+  std::uint64_t offset = 0;         // of its start line in the file
   std::wstring startTime, endTime;  // as logged: 2016-3-5, 9:14: 7
   bool ended = false;               // the end time, or the run's early stop
   ConfigFileState configFile = ConfigFileState::kNotLogged;

@@ -28,6 +28,7 @@ inline constexpr wchar_t kReportDescription[] =
     L"Tells each boot's network configuration verdict on the serial console and in the Windows "
     L"Event Log";
 inline constexpr wchar_t kReportArguments[] = L"report --service";
+inline constexpr wchar_t kReportSettingsKey[] = L"SOFTWARE\\Nubora\\NuboraReport";
 
 // The Event Log source the report tells the service's runs as, under the
 // key of the Application log's sources; its message file is the tool.

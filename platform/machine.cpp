@@ -19,14 +19,36 @@ RegistryValue TextValue(const std::wstring& name, unsigned long type,
   return value;
 }
 
-RegistryValue DwordValue(const std::wstring& name, std::uint32_t number) {
+namespace {
+
+// Little-endian, as the registry keeps its numbers.
+RegistryValue NumberValue(const std::wstring& name, unsigned long type, std::uint64_t number,
+                          int bytes) {
   RegistryValue value;
   value.name = name;
-  value.type = kRegDword;
-  for (int shift = 0; shift < 32; shift += 8) {
+  value.type = type;
+  for (int shift = 0; shift < 8 * bytes; shift += 8) {
     value.data.push_back(static_cast<std::uint8_t>((number >> shift) & 0xFF));
   }
   return value;
+}
+
+}  // namespace
+
+RegistryValue DwordValue(const std::wstring& name, std::uint32_t number) {
+  return NumberValue(name, kRegDword, number, 4);
+}
+
+RegistryValue QwordValue(const std::wstring& name, std::uint64_t number) {
+  return NumberValue(name, kRegQword, number, 8);
+}
+
+bool NumberOf(const RegistryValue& value, std::uint64_t& number) {
+  const std::size_t size = value.type == kRegDword ? 4 : value.type == kRegQword ? 8 : 0;
+  if (size == 0 || value.data.size() != size) return false;
+  number = 0;
+  for (std::size_t i = size; i-- > 0;) number = number << 8 | value.data[i];
+  return true;
 }
 
 std::vector<std::wstring> TextItems(const RegistryValue& value) {

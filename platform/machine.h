@@ -25,7 +25,7 @@ constexpr wchar_t kNetDriversKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\";
 
 constexpr unsigned long kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4,
-                        kRegMultiSz = 7;
+                        kRegMultiSz = 7, kRegQword = 11;
 
 struct RegistryValue {
   std::wstring name;
@@ -41,6 +41,9 @@ inline bool operator==(const RegistryValue& a, const RegistryValue& b) {
 RegistryValue TextValue(const std::wstring& name, unsigned long type,
                         const std::vector<std::wstring>& items);
 RegistryValue DwordValue(const std::wstring& name, std::uint32_t value);
+RegistryValue QwordValue(const std::wstring& name, std::uint64_t value);
+// A REG_DWORD's or REG_QWORD's number: false for any other value.
+bool NumberOf(const RegistryValue& value, std::uint64_t& number);
 // The items of a text value (one for REG_SZ), or of none for other types.
 std::vector<std::wstring> TextItems(const RegistryValue& value);
 
@@ -57,6 +60,8 @@ class Registry {
   // 2 when the value does not exist.
   virtual unsigned long DeleteValue(const std::wstring& key, const std::wstring& name) = 0;
   virtual unsigned long SetValue(const std::wstring& key, const RegistryValue& value) = 0;
+  // The key, and those above it, where they are missing.
+  virtual unsigned long CreateKey(const std::wstring& key) = 0;
 };
 
 // A network-class device that is present, enabled or not. One that the

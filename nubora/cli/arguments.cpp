@@ -85,6 +85,15 @@ void Arguments::Operand(std::wstring& operand, const wchar_t* again) {
   }
 }
 
+bool Arguments::UnknownOption(std::wstring& words) {
+  words = args_[next_ - 1];
+  if (words.empty() || words[0] != L'-') return false;
+  if (next_ < args_.size() && (args_[next_].empty() || args_[next_][0] != L'-')) {
+    words += L" " + args_[next_++];
+  }
+  return true;
+}
+
 void Arguments::Fail(const std::wstring& message) {
   if (error_.empty()) error_ = message;
 }

@@ -44,6 +44,10 @@ class Arguments {
   // The current argument as the verb's one operand: an unknown option when it
   // starts with '-', the error `again` when `operand` is already set.
   void Operand(std::wstring& operand, const wchar_t* again);
+  // For a verb that passes over options it does not know: true when the
+  // current argument starts with '-', with it and the argument after it
+  // unless that starts with '-' too (taken as its value) in `words`.
+  bool UnknownOption(std::wstring& words);
   void Fail(const std::wstring& message);
 
   // After the loop: true when the verb has nothing more to do (help asked,

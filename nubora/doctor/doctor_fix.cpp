@@ -1,4 +1,5 @@
 // --fix ghost-addresses: the backup first, then the interface keys cleared.
+#include <cstdint>
 #include <cstdio>
 
 #include "nubora/doctor/doctor.h"
@@ -49,10 +50,9 @@ std::wstring ValueLine(const RegistryValue& value) {
   std::wstring line = value.name.empty() ? L"@" : RegQuoted(value.name);
   wchar_t number[16];
   if (value.type == kRegSz && PlainText(value)) return line + L"=" + RegQuoted(TextItems(value)[0]);
-  if (value.type == kRegDword && value.data.size() == 4) {
-    std::swprintf(number, 16, L"%08lx",
-                  static_cast<unsigned long>(value.data[0] | value.data[1] << 8 |
-                                             value.data[2] << 16 | value.data[3] << 24));
+  std::uint64_t dword = 0;
+  if (value.type == kRegDword && NumberOf(value, dword)) {
+    std::swprintf(number, 16, L"%08lx", static_cast<unsigned long>(dword));
     return line + L"=dword:" + number;
   }
   if (value.type == kRegBinary) {

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cwctype>
 
 #include "nubora/doctor/checks.h"
@@ -26,9 +27,9 @@ const RegistryValue* FindValue(const std::vector<RegistryValue>& values, const w
 
 // A REG_DWORD's number, or -1.
 long long DwordOf(const RegistryValue* value) {
-  if (value == nullptr || value->type != kRegDword || value->data.size() != 4) return -1;
-  return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
-         static_cast<long long>(value->data[3]) << 24;
+  std::uint64_t number = 0;
+  if (value == nullptr || value->type != kRegDword || !NumberOf(*value, number)) return -1;
+  return static_cast<long long>(number);
 }
 
 std::wstring TextOf(Registry& registry, const std::wstring& key, const wchar_t* name) {

@@ -114,6 +114,12 @@ unsigned long DescribedMachine::SetValue(const std::wstring& key, const Registry
   return 0;
 }
 
+unsigned long DescribedMachine::CreateKey(const std::wstring& key) {
+  if (writeError != 0) return writeError;
+  machine.registry[key];
+  return 0;
+}
+
 unsigned long DescribedMachine::Read(std::vector<AddressDetection>& addresses) {
   if (!machine.addressTable) return kNotAvailable;
   addresses = looks++ == 0 ? machine.firstLook : machine.laterLook;

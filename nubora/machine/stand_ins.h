@@ -90,6 +90,7 @@ class DescribedMachine : public NetworkDevices,
   unsigned long CheckWritable(const std::wstring& key) override;
   unsigned long DeleteValue(const std::wstring& key, const std::wstring& name) override;
   unsigned long SetValue(const std::wstring& key, const RegistryValue& value) override;
+  unsigned long CreateKey(const std::wstring& key) override;
   unsigned long Read(std::vector<AddressDetection>& addresses) override;
   unsigned long Query(const wchar_t* name, ServiceConfig& config) override;
   bool Exists(const std::wstring& path) override;

@@ -24,6 +24,8 @@ struct ReportPlatform {
   SerialConsole* console = nullptr;
   EventLog* eventLog = nullptr;
   ServiceWatch* services = nullptr;
+  // Where the report service keeps which run it told (kReportSettingsKey).
+  Registry* settings = nullptr;
   // What the report service's doctor looks at once the run is told.
   MachinePlatform machine{};
   std::wstring ini = kConfigPath;
@@ -44,13 +46,25 @@ struct ReportOptions {
   unsigned long waitSeconds = kDefaultWaitSeconds;
   unsigned codePage = 0;  // 0: the platform's default
   bool doctor = false;    // the service: then the doctor's findings
+  // The service: a run told as this boot's is kept as told, and the log's
+  // last run told before is no run of this boot.
+  bool keepsToldRun = false;
+  // The service's options it does not know, each with its value: told with
+  // each boot's report, and then its exit code.
+  std::vector<std::wstring> ignored;
 };
 
 // What failed of a report, for the report service's exit code: the first of
-// the Event Log, a serial port that exists, the service manager.
+// the Event Log, a serial port that exists, the service manager, an option
+// it passed over.
 constexpr unsigned long kEventLogFailed = 1;
 constexpr unsigned long kPortFailed = 2;
 constexpr unsigned long kServiceManagerFailed = 3;
+constexpr unsigned long kOptionIgnored = 4;
+
+// Where the run last told as a boot's starts, under kReportSettingsKey.
+inline constexpr wchar_t kToldRunOffsetValue[] = L"ToldRunOffset";  // REG_QWORD
+inline constexpr wchar_t kToldRunStartValue[] = L"ToldRunStart";    // REG_SZ, its start time
 
 // Sends the boot's report as `options` say, to the console and the Event
 // Log, and prints it on `out`; `pause` between the polls of the wait (a stop

@@ -1,5 +1,6 @@
 #include "nubora/report/report_command.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -42,9 +43,13 @@ const std::wstring kReportExplanation =
 
 enum class Mode { kReport, kService, kInstall, kUninstall };
 
-// The options; a usage error stays in `args`.
-void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options, bool& allowWritable) {
+// The options; a usage error stays in `args`. The service passes over an
+// option it does not know (into `options.ignored`): a typo in its command
+// line must not silence every boot's report.
+void ParseOptions(Arguments& args, bool service, Mode& mode, ReportOptions& options,
+                  bool& allowWritable) {
   std::uint64_t number = 0;
+  std::wstring unknown;
   while (args.Next()) {
     if (args.Is(L"--console")) {
       if (args.Value(options.port, L"--console needs a port or none") && options.port.empty()) {
@@ -68,6 +73,8 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options, bool& all
       mode = args.Is(L"--service")           ? Mode::kService
              : args.Is(L"--install-service") ? Mode::kInstall
                                              : Mode::kUninstall;
+    } else if (service && args.UnknownOption(unknown)) {
+      options.ignored.push_back(unknown);
     } else {
       args.Operand(options.log, L"one log at a time");
     }
@@ -75,7 +82,9 @@ void ParseOptions(Arguments& args, Mode& mode, ReportOptions& options, bool& all
   if (allowWritable && mode != Mode::kInstall) {
     args.Fail(L"--allow-writable-folder goes with --install-service");
   }
-  if (mode == Mode::kService) options.wait = options.untilDecided = options.doctor = true;
+  if (mode == Mode::kService) {
+    options.wait = options.untilDecided = options.doctor = options.keepsToldRun = true;
+  }
   if (mode == Mode::kReport || mode == Mode::kService) args.Log(options.log);
 }
 
@@ -102,7 +111,8 @@ int ReportCommand(const std::vector<std::wstring>& list, const ReportPlatform& p
   Mode mode = Mode::kReport;
   ReportOptions options;
   bool allowWritable = false;
-  ParseOptions(args, mode, options, allowWritable);
+  const bool service = std::find(list.begin(), list.end(), L"--service") != list.end();
+  ParseOptions(args, service, mode, options, allowWritable);
   int exitCode = 0;
   if (args.Done(out, err, exitCode)) return exitCode;
   if (mode == Mode::kUninstall && list.size() > 1) {

@@ -104,18 +104,18 @@ unsigned long InstallReportService(const ReportOptions& options, EventLog& event
 unsigned long UninstallReportService(const ReportPlatform& platform) {
   // Stopped first: a service that only gets marked for deletion goes on
   // waiting, reports after its event source is gone and blocks a reinstall.
-  unsigned long stopError = 0;
-  if (platform.services->RequestStop(kReportServiceName) == 0) {
-    stopError = kErrorServiceRequestTimeout;
-    for (unsigned long second = 0; second <= kStopWaitSeconds; ++second) {
-      ServiceSnapshot service;
-      const unsigned long error = platform.services->Query(kReportServiceName, service);
-      if (error != 0 || !service.installed || service.state == scm::kStopped) {
-        stopError = error;
-        break;
-      }
-      if (second < kStopWaitSeconds) CurrentPlatform().clock->Sleep(1000);
+  // Waited for whatever the request answered: one already stopping refuses
+  // it (1061) and still has to end.
+  platform.services->RequestStop(kReportServiceName);
+  unsigned long stopError = kErrorServiceRequestTimeout;
+  for (unsigned long second = 0; second <= kStopWaitSeconds; ++second) {
+    ServiceSnapshot service;
+    const unsigned long error = platform.services->Query(kReportServiceName, service);
+    if (error != 0 || !service.installed || service.state == scm::kStopped) {
+      stopError = error;
+      break;
     }
+    if (second < kStopWaitSeconds) CurrentPlatform().clock->Sleep(1000);
   }
   ServiceManagerApi& api = *CurrentPlatform().services;
   unsigned long error = 0;

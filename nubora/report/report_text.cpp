@@ -118,6 +118,7 @@ ReportMessage TellBoot(const BootWatch& watch, const RunStatus* run, const std::
     if (run != nullptr) return TellRun(*run, unfinished);
     report = TellProblem(unread);
     report.lines.push_back(unfinished);
+    report.lines.push_back(service + L": " + ServiceText(watch.service));
   } else if (run != nullptr) {
     // Never that run's verdict: it may be any boot's.
     report.lines.push_back(L"the last run in the log started at " + run->startTime);

@@ -30,9 +30,9 @@ ReportMessage TellRun(const RunStatus& run, const std::wstring& unfinished);
 ReportMessage TellProblem(const std::wstring& why);
 
 // The message of NuboraService's run of this boot as `watch` found it.
-// `run`: the log's last run, null when the log has none (`unread` then says
-// why). Only a run the service manager shows as this boot's is told with its
-// own verdict; of any other the start alone.
+// `run`: the log's last run, null when the log has none of this boot
+// (`unread` then says why). Only a run the service manager shows as this
+// boot's is told with its own verdict; of any other the start alone.
 ReportMessage TellBoot(const BootWatch& watch, const RunStatus* run, const std::wstring& unread);
 
 // The doctor's warnings and errors, one FindingLine each, as a Warning event

@@ -4,7 +4,12 @@
 
 namespace nubora {
 
-bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logGrew,
+namespace {
+
+// Whether one poll of `service` ends the wait, and with what. `seenRunning`:
+// an earlier poll found it running; `logStill`: its log has not grown since
+// the baseline.
+bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logStill,
                  BootFinding& finding) {
   if (!service.installed) {
     finding = BootFinding::kDidNotRun;
@@ -16,17 +21,18 @@ bool BootDecided(const ServiceSnapshot& service, bool seenRunning, bool logGrew,
     return service.startType != scm::kAutoStart;
   }
   finding = service.win32ExitCode != 0 ? BootFinding::kFailed
-            : seenRunning && !logGrew  ? BootFinding::kNoRunLogged
+            : logStill                 ? BootFinding::kNoRunLogged
                                        : BootFinding::kRan;
   return true;
 }
+
+}  // namespace
 
 bool WatchBoot(ServiceWatch& services, const wchar_t* name,
                const std::function<std::uint64_t()>& logSize, unsigned long seconds,
                bool untilDecided, const PauseRoutine& pause,
                const std::function<void(const BootWatch&)>& interim, BootWatch& watch) {
   bool seenRunning = false, told = false;
-  std::uint64_t sizeWhenSeen = 0;
   watch = BootWatch{};
   for (;; ++watch.waited) {
     watch.error = services.Query(name, watch.service);
@@ -35,9 +41,14 @@ bool WatchBoot(ServiceWatch& services, const wchar_t* name,
       return true;
     }
     const bool running = watch.service.installed && watch.service.state != scm::kStopped;
-    if (running && !seenRunning) sizeWhenSeen = logSize();
-    const bool logGrew = seenRunning && logSize() > sizeWhenSeen;
-    if (BootDecided(watch.service, seenRunning, logGrew, watch.finding)) return true;
+    const bool notStarted = !seenRunning && watch.service.installed && !running &&
+                            watch.service.win32ExitCode == kErrorServiceNeverStarted;
+    if (notStarted) {
+      watch.baselineKnown = true;
+      watch.baseline = logSize();
+    }
+    const bool logStill = watch.baselineKnown && logSize() <= watch.baseline;
+    if (BootDecided(watch.service, seenRunning, logStill, watch.finding)) return true;
     seenRunning = seenRunning || running;
     const BootFinding asItStands =
         seenRunning ? BootFinding::kStillRunning : BootFinding::kNotStartedYet;

@@ -38,6 +38,7 @@ class NoMachine : public NetworkDevices,
   unsigned long SetValue(const std::wstring&, const RegistryValue&) override {
     return kNotAvailable;
   }
+  unsigned long CreateKey(const std::wstring&) override { return kNotAvailable; }
   unsigned long Read(std::vector<AddressDetection>&) override { return kNotAvailable; }
   unsigned long Query(const wchar_t*, ServiceConfig&) override { return kNotAvailable; }
   unsigned long Read(const std::wstring&, FileAccess&) override { return kNotAvailable; }

@@ -124,6 +124,13 @@ class HostRegistry : public Registry {
                                                        value.data.data(),
                                                        static_cast<DWORD>(value.data.size())));
   }
+  unsigned long CreateKey(const std::wstring& path) override {
+    HKEY created = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                             KEY_SET_VALUE, nullptr, &created, nullptr);
+    unique_key key(status == ERROR_SUCCESS ? created : nullptr);
+    return static_cast<unsigned long>(status);
+  }
 };
 
 std::wstring GuidText(const GUID& guid) {

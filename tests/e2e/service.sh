@@ -129,6 +129,17 @@ wine_out "$NUBORA_TOOL" report --install-service --console COM2 --no-eventlog --
 wine_out net start NuboraReport >/dev/null || true
 e2e_check "a port that fails stops the report service with specific code 2" eval \
     'wait_state STOPPED 10 NuboraReport && wine_out sc query NuboraReport | grep -qE "SERVICE_EXIT_CODE *: *2 "'
+# A typo in its command line: at the next start of the system it reports all
+# the same, says what it passed over, and stops with specific code 4.
+wine_out reg add 'HKLM\System\CurrentControlSet\Services\NuboraReport' /v ImagePath /t REG_EXPAND_SZ \
+    /d "\"$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\')\" report --service --consol COM2" /f >/dev/null
+nubora_wine_stop "$ns" "$prefix"
+: >"$out/console"
+NUBORA_WINEDEBUG=$debug nubora_wine "$ns" "$prefix" cmd /c exit 2>"$out/typo.err"
+e2e_check "an option it does not know stops the report service with specific code 4" eval \
+    'wait_state STOPPED 30 NuboraReport && wine_out sc query NuboraReport | grep -qE "SERVICE_EXIT_CODE *: *4 "'
+e2e_check "after telling the boot" e2e_told "not run: NuboraService did not run this boot" "$out/typo.err"
+e2e_check "and the option it passed over" grep -q 'ignored option: --consol COM2' "$out/console"
 wine_out "$NUBORA_TOOL" report --uninstall-service >/dev/null
 nubora_wine_stop "$ns" "$prefix"
 e2e_check "the report service and the event source are gone" test -z "$(report_keys)"

@@ -45,9 +45,16 @@ inline constexpr char kRunNotConfigured[] =
     "start time 2024-5-17, 9: 3: 0\r\nstarting config ip address\r\n"
     "GetPrivateProfileSectionNames failedconfig file error , no configure information\r\n";
 
-// `failAt` names the step that fails with `error`: "write", "event",
-// "findings event", "source", "remove", "stop", or one of the installers'.
-struct FakeSystem : FakeInstallSystem, SerialConsole, EventLog, ServiceWatch, ServiceHost, Clock {
+// `failAt` names the steps that fail with `error`, "; " between them:
+// "write", "event" (or "event ID" for that one only), "findings event",
+// "source", "remove", "stop", or one of the installers'.
+struct FakeSystem : FakeInstallSystem,
+                    SerialConsole,
+                    EventLog,
+                    ServiceWatch,
+                    ServiceHost,
+                    Clock,
+                    Registry {
   FakeSystem() { modulePath = L"C:\\t\\nubora.exe"; }
   unsigned long Write(const std::wstring& port, const std::string& bytes) override {
     // Each write: CR LF, then its lines, each with the prefix and time.
@@ -64,6 +71,7 @@ struct FakeSystem : FakeInstallSystem, SerialConsole, EventLog, ServiceWatch, Se
              : type == EventType::kWarning   ? L" warning; "
                                              : L" error; ");
     eventText = text;
+    if (Fails(L"", L"event " + Number(id)) != 0) return error;
     return Fails(L"", id < 110 ? L"event" : L"findings event");
   }
   unsigned long RegisterSource(const wchar_t* source, const std::wstring& file) override {
@@ -73,10 +81,11 @@ struct FakeSystem : FakeInstallSystem, SerialConsole, EventLog, ServiceWatch, Se
     return Fails(L"remove " + std::wstring(source), L"remove");
   }
   // NuboraService plays `plays`; NuboraReport is running for `error`
-  // queries, then stopped.
+  // queries (none when it refused a stop as not running), then stopped.
   unsigned long Query(const wchar_t* name, ServiceSnapshot& s) override {
     if (std::wstring(name) == L"NuboraReport") {
-      s = queries++ < error ? Running().service : StoppedWith(0).service;
+      const bool notRunning = failAt == L"stop" && error == kErrorServiceNotActive;
+      s = queries++ < error && !notRunning ? Running().service : StoppedWith(0).service;
       return 0;
     }
     const Step& step = plays[std::min(queries++, plays.size() - 1)];
@@ -125,19 +134,38 @@ struct FakeSystem : FakeInstallSystem, SerialConsole, EventLog, ServiceWatch, Se
     workerParameter = parameter;
     return true;
   }
+  // The report service's record of the run it told: `kept`; each value
+  // set is "kept NAME VALUE; " in `told`.
+  unsigned long SubKeys(const std::wstring&, std::vector<std::wstring>&) override { return 50; }
+  unsigned long Values(const std::wstring& key, std::vector<RegistryValue>& values) override {
+    values = kept;
+    return key == L"SOFTWARE\\Nubora\\NuboraReport" ? 0 : 2;
+  }
+  unsigned long CheckWritable(const std::wstring&) override { return 0; }
+  unsigned long DeleteValue(const std::wstring&, const std::wstring&) override { return 0; }
+  unsigned long SetValue(const std::wstring& key, const RegistryValue& value) override {
+    EXPECT_EQ(key, L"SOFTWARE\\Nubora\\NuboraReport");
+    std::uint64_t number = 0;
+    told += L"kept " + value.name + L" " +
+            (NumberOf(value, number) ? Number(number) : TextItems(value).at(0)) + L"; ";
+    return Fails(L"", L"keep");
+  }
+  unsigned long CreateKey(const std::wstring&) override { return 0; }
   LocalTime Now() override { return {2024, 5, 17, 9, 3, 0}; }
   void Sleep(unsigned long ms) override {
     EXPECT_EQ(ms, 1000u);
     ++sleeps;
   }
 
-  unsigned long Fails(const std::wstring& call, const wchar_t* step) {
-    return Failing(call, step) ? error : 0;
+  unsigned long Fails(const std::wstring& call, const std::wstring& step) {
+    Failing(call, L"");
+    return (L"; " + failAt + L"; ").find(L"; " + step + L"; ") != std::wstring::npos ? error : 0;
   }
-  ReportPlatform Outputs() { return {this, this, this}; }
+  ReportPlatform Outputs() { return {this, this, this, this}; }
 
   std::vector<Step> plays{kAbsent};     // NuboraService's, the last for ever
   std::vector<unsigned long> controls;  // sent to the report service once it runs
+  std::vector<RegistryValue> kept;      // the run told before
   std::string log;                      // where a growing step adds kRun
   // "COM1: FIRST LINE; " of each console write, "event ID TYPE; " of each event.
   std::wstring told;
@@ -173,6 +201,7 @@ struct ReportCase {
   std::wstring eventHolds;  // in the last event's text
   std::wstring states;      // of the report service
   std::size_t polls = 0;    // by hand
+  bool toldBefore = false;  // the log's first run was told at a boot
 };
 
 // The case, LOG holding `logText`; the doctor, where the report service asks
@@ -185,6 +214,9 @@ inline void CheckReport(const ReportCase& c, const char* logText, const char* ma
   fake.controls = c.controls;
   fake.failAt = c.failAt;
   fake.error = c.error;
+  if (c.toldBefore)
+    fake.kept = {QwordValue(L"ToldRunOffset", 0),
+                 TextValue(L"ToldRunStart", 1, {L"2024-5-17, 9: 3: 0"})};
   // One log per test: ctest runs the tests side by side.
   fake.log = ::testing::TempDir() + "nubora_report_" +
              ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "_" +

@@ -7,6 +7,10 @@ namespace nubora::testing {
 namespace {
 
 const std::wstring kRan = L"COM1: verdict: nothing to configure; event 101 information; ";
+// What it keeps of the run it told, where it starts: the log's first, or the
+// one the service added.
+const std::wstring kKept = L"kept ToldRunOffset 0; kept ToldRunStart 2024-5-17, 9: 3: 0; ",
+                   kKeptAdded = L"kept ToldRunOffset 128; kept ToldRunStart 2024-5-17, 9: 3: 0; ";
 const std::wstring kIncomplete = L"COM1: verdict: incomplete; event 104 error; ";
 const std::wstring kAccessDenied =
     L"COM1: cannot write to the Event Log (error 5: access denied); ";
@@ -26,16 +30,24 @@ TEST(ReportService, TellsEachBootAndExitsWithWhatFailed) {
       {"a query that fails", kService, {kQueryFails}, {}, L"", 0,
        L"COM1: verdict: unknown: cannot ask the service manager about NuboraService (error 1722); event 104 error; ",
        L"the last run in the log started at", L"running, stopped with service-specific error 3, "},
-      {"still running past the wait, then stopped", waits0, {Running(), StoppedWith(0)}, {}, L"", 0, kIncomplete + kRan, L"configuration file: missing", kStopped},
+      {"still running past the wait, then stopped", waits0, {Running(), StoppedWith(0)}, {}, L"", 0, kIncomplete + kKept + kRan + kKeptAdded, L"configuration file: missing", kStopped},
       {"not started past the wait, then started and stopped", waits0, {NeverStarted(scm::kAutoStart), Running(), StoppedWith(0)}, {}, L"", 0,
-       L"COM1: verdict: not run: NuboraService has not started after 0 s; event 105 error; " + kRan, L"configuration file: missing", kStopped},
+       L"COM1: verdict: not run: NuboraService has not started after 0 s; event 105 error; " + kRan + kKeptAdded, L"configuration file: missing", kStopped},
       {"a stop request", kService, {Running()}, {scm::kControlStop}, L"", 0, L"", L"", kStopping},
-      {"a shutdown", kService, {Running()}, kShutdown, L"", 0, kIncomplete, L"the system shuts down after 0 s", kStopping},
-      {"no such port", kService, {StoppedWith(0)}, {}, L"write", 2, kRan, L"serial console COM1: error 2: file not found", kStopped},
-      {"a port that fails", kService, {StoppedWith(0)}, {}, L"write", 31, kRan, L"serial console COM1: error 31",
+      {"a shutdown", kService, {Running()}, kShutdown, L"", 0, kIncomplete + kKept, L"the system shuts down after 0 s", kStopping},
+      {"no such port", kService, {StoppedWith(0)}, {}, L"write", 2, kRan + kKept, L"serial console COM1: error 2: file not found", kStopped},
+      {"a port that fails", kService, {StoppedWith(0)}, {}, L"write", 31, kRan + kKept, L"serial console COM1: error 31",
        L"running, stopped with service-specific error 2, "},
-      {"the Event Log fails", kService, {StoppedWith(0)}, {}, L"event", 5, kRan + kAccessDenied, L"configuration file: missing",
+      {"the Event Log fails", kService, {StoppedWith(0)}, {}, L"event", 5, kRan + kAccessDenied + kKept, L"configuration file: missing",
        L"running, stopped with service-specific error 1, "},
+      {"an option it does not know", {L"--service", L"--consol", L"COM2", L"--console", L"COM3"}, {StoppedWith(0)}, {}, L"", 0,
+       L"COM3: verdict: nothing to configure; event 101 information; " + kKept, L"\r\nignored option: --consol COM2", L"running, stopped with service-specific error 4, "},
+      {"the log's last run told at a boot before", kService, {StoppedWith(0)}, {}, L"", 0,
+       L"COM1: verdict: unknown: the log holds no run of this boot; event 104 error; ", L"the last run in the log started at", kStopped, 0, true},
+      {"a shutdown before it started", kService, {NeverStarted(scm::kAutoStart)}, kShutdown, L"", 0, L"COM1: verdict: unknown: NuboraService has not started; event 104 error; ",
+       L"after 0 s\r\nNuboraService: stopped, start type automatic", kStopping},
+      {"the port fails, and then the Event Log too: 1 wins", waits0, {Running(), StoppedWith(0)}, {}, L"write; event 101", 31, kIncomplete + kKept + kRan + kKeptAdded,
+       L"serial console COM1: error 31", L"running, stopped with service-specific error 1, "},
       // clang-format on
   };
   for (const ReportCase& c : cases) CheckReport(c, kRun, nullptr);
@@ -58,18 +70,18 @@ TEST(ReportService, ThenTellsTheDoctorsWarningsAndErrors) {
                                L"another machine holds it, and Windows never tries it again\r\n"
                                L"warning drift [lan]: \"lan0\" differs from the section: the next "
                                L"boot changes it";
-  const std::wstring told = notConfigured + L"COM1: " + apipa + L"; event 111 error; ";
+  const std::wstring kept = notConfigured + kKept, told = kept + L"COM1: " + apipa + L"; event 111 error; ";
   const ReportCase cases[] = {
       // clang-format off
-      {"no_post_script", kService, {StoppedWith(0)}, {}, L"", 0, notConfigured, L"unreadable)\r\nstart time 2024-5-17, 9: 3: 0\r\nno end time", kStopped},
+      {"no_post_script", kService, {StoppedWith(0)}, {}, L"", 0, kept, L"unreadable)\r\nstart time 2024-5-17, 9: 3: 0\r\nno end time", kStopped},
       {"drift", kService, {StoppedWith(0)}, {}, L"", 0,
-       notConfigured + L"COM1: warning drift [lan]: \"lan0\" differs from the section: the next boot changes it; event 110 warning; ", L"", kStopped},
+       kept + L"COM1: warning drift [lan]: \"lan0\" differs from the section: the next boot changes it; event 110 warning; ", L"", kStopped},
       {"service_missing", kService, {StoppedWith(0)}, {}, L"", 0,
-       notConfigured + L"COM1: error service: NuboraService is not registered; event 111 error; ", L"", kStopped},
+       kept + L"COM1: error service: NuboraService is not registered; event 111 error; ", L"", kStopped},
       {"apipa_refused", kService, {StoppedWith(0)}, {}, L"", 0, told, refused, kStopped},
       {"apipa_refused", kService, {StoppedWith(0)}, {}, L"findings event", 5, told + kAccessDenied, refused, kStopped},
       {"apipa_refused", {L"--wait-for-service"}, {StoppedWith(0)}, {}, L"", 0, notConfigured, L"", L""},
-      {"apipa_refused", kService, {Running()}, kShutdown, L"", 0, kIncomplete, L"", kStopping},
+      {"apipa_refused", kService, {Running()}, kShutdown, L"", 0, kIncomplete + kKept, L"", kStopping},
       // clang-format on
   };
   for (const ReportCase& c : cases) CheckReport(c, kRunNotConfigured, c.what);
@@ -106,12 +118,14 @@ TEST(ReportService, InstallsAndUninstallsOrSaysWhyNot) {
       {{L"--install-service"}, L"source", 5, 1, create + described + L"; delete", "install report service failed with errorcode=5", 0},
       {{L"--uninstall-service"}, L"", 0, 0, removed, uninstalled, 0},
       {{L"--uninstall-service"}, L"stop", 1062, 0, removed, uninstalled, 0},
+      {{L"--uninstall-service"}, L"stop", 1061, 1, removed, "uninstall report service failed with errorcode=1053", 30},
       {{L"--uninstall-service"}, L"", 3, 0, removed, uninstalled, 3},
       {{L"--uninstall-service"}, L"", 31, 1, removed, "uninstall report service failed with errorcode=1053", 30},
       {{L"--uninstall-service"}, L"remove", 2, 0, removed, uninstalled, 2},
       {{L"--uninstall-service"}, L"remove", 5, 1, removed, "uninstall report service failed with errorcode=5", 5},
       {{L"--uninstall-service"}, L"manager", 5, 1, L"stop NuboraReport; open manager 1", "uninstall report service failed with errorcode=5", 5},
       {{L"--uninstall-service", L"--console", L"COM2"}, L"", 0, 2, L"", "nubora report: --uninstall-service takes no other option", 0},
+      {{L"--consol", L"COM2"}, L"", 0, 2, L"", "nubora report: unknown option --consol", 0},
       {{L"--console", L""}, L"", 0, 2, L"", "nubora report: --console needs a port or none", 0},
       {{L"--service", L"--install-service"}, L"", 0, 2, L"", "nubora report: one of --service, --install-service, --uninstall-service", 0},
       {{L"--install-service"}, L"folder", 0, 1, L"", "nubora report: not installed: Users (S-1-5-32-545) may add files to C:\\t, the folder of NuboraReport's executable, where Windows looks first for IPHLPAPI.DLL", 0},
