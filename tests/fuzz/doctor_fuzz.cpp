@@ -1,9 +1,9 @@
 // The doctor on a described machine: the input is an INI file, a machine
 // file and a log, split at the byte 1E (the machine file's LOG=log names
-// it); nothing is written but these files. Every finding has an ID and evidence names the JSON
-// schema lists, a section of the INI or none, an address and a MAC in the schema's form; the text
-// shows each finding once and counts them right.
-
+// it); nothing is written but these files. Every finding has an ID and
+// evidence names the JSON schema lists, a section of the INI or none, an
+// address and a MAC in the schema's form; the text shows each finding once
+// and counts them right.
 #include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
