@@ -33,18 +33,19 @@ std::wstring CutLine(std::size_t leftOut) {
 
 std::string ConsoleBytes(const std::vector<std::wstring>& lines, const LocalTime& now) {
   const std::string clock = ConsoleClock(now);
-  // Room kept for the line that says how many were cut.
-  const std::size_t reserve = ConsoleLine(clock, CutLine(lines.size())).size();
   // A line break first: the port may hold a partial line (boot messages, a
   // report its write timeout cut).
   std::string out = "\r\n";
-  for (std::size_t i = 0; i < lines.size(); ++i) {
+  for (const std::wstring& line : lines) out += ConsoleLine(clock, line);
+  if (out.size() <= kConsoleLimit) return out;
+  // Cut only where all would not fit, leaving room for the line that says so.
+  const std::size_t room = kConsoleLimit - ConsoleLine(clock, CutLine(lines.size())).size();
+  out = "\r\n";
+  for (std::size_t i = 0;; ++i) {
     const std::string line = ConsoleLine(clock, lines[i]);
-    const std::size_t room = i + 1 == lines.size() ? kConsoleLimit : kConsoleLimit - reserve;
     if (out.size() + line.size() > room) return out + ConsoleLine(clock, CutLine(lines.size() - i));
     out += line;
   }
-  return out;
 }
 
 }  // namespace nubora

@@ -139,17 +139,20 @@ ReportMessage TellFindings(const Diagnosis& diagnosis) {
 }
 
 std::wstring EventText(const std::vector<std::wstring>& lines) {
-  const std::size_t reserve = (L"\r\n" + CutLine(lines.size())).size();
   std::wstring text;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::wstring line = (i == 0 ? L"" : L"\r\n") + WithoutPercent(lines[i]);
-    const std::size_t room = i + 1 == lines.size() ? kEventTextLimit : kEventTextLimit - reserve;
-    if (text.size() + line.size() >= room) {
-      return text + L"\r\n" + CutLine(lines.size() - i);
-    }
+    text += (i == 0 ? L"" : L"\r\n") + WithoutPercent(lines[i]);
+  }
+  if (text.size() < kEventTextLimit) return text;
+  // Cut only where all would not fit, leaving room for the line that says so.
+  const std::size_t room = kEventTextLimit - (L"\r\n" + CutLine(lines.size())).size();
+  text.clear();
+  for (std::size_t i = 0;; ++i) {
+    const wchar_t* const lineBreak = i == 0 ? L"" : L"\r\n";
+    const std::wstring line = lineBreak + WithoutPercent(lines[i]);
+    if (text.size() + line.size() >= room) return text + lineBreak + CutLine(lines.size() - i);
     text += line;
   }
-  return text;
 }
 
 }  // namespace nubora

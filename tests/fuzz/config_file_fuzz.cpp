@@ -19,8 +19,8 @@ bool Ends(const wchar_t* field, std::size_t capacity) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   nubora::fuzz::QuietLog();
   const std::string& nativePath = nubora::fuzz::FileWith(data, size);
-  const std::wstring path(nativePath.begin(), nativePath.end());
-  const std::unique_ptr<nubora::AdapterConfigList> list = nubora::ReadConfigFile(path.c_str());
+  const std::unique_ptr<nubora::AdapterConfigList> list =
+      nubora::ReadConfigFile(nubora::fuzz::Wide(nativePath).c_str());
   FUZZ_CHECK(list != nullptr);
   nubora::IniDocument document;
   FUZZ_CHECK(nubora::LoadIniFile(nativePath, document));

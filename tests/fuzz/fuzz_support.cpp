@@ -1,10 +1,9 @@
 #include "fuzz_support.h"
 
-#include <unistd.h>
-
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "netconfig/log.h"
@@ -20,23 +19,40 @@ void QuietLog() {
   (void)done;
 }
 
-const std::string& FileWith(const std::uint8_t* data, std::size_t size) {
+const std::string& TempFolder() {
   static const struct Temporary {
     Temporary() {
       const char* folder = std::getenv("TMPDIR");
       path = std::string(folder != nullptr ? folder : "/tmp") + "/nubora-fuzz-XXXXXX";
-      const int fd = mkstemp(&path[0]);
-      if (fd < 0) Fail("mkstemp", __FILE__, __LINE__);
-      close(fd);
+      if (mkdtemp(&path[0]) == nullptr) Fail("mkdtemp", __FILE__, __LINE__);
     }
-    ~Temporary() { std::remove(path.c_str()); }
+    ~Temporary() { std::filesystem::remove_all(path); }
     std::string path;
-  } file;
-  std::FILE* stream = std::fopen(file.path.c_str(), "wb");
+  } folder;
+  return folder.path;
+}
+
+std::string FileWith(const std::uint8_t* data, std::size_t size, const char* name) {
+  const std::string path = TempFolder() + "/" + name;
+  std::FILE* stream = std::fopen(path.c_str(), "wb");
   FUZZ_CHECK(stream != nullptr);
   FUZZ_CHECK(std::fwrite(data, 1, size, stream) == size);
   std::fclose(stream);
-  return file.path;
+  return path;
+}
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts(1);
+  for (char c : text) {
+    if (c == separator) {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  return parts;
 }
 
 void Fail(const char* condition, const char* file, int line) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace nubora::fuzz {
 
@@ -10,9 +11,14 @@ namespace nubora::fuzz {
 // that every message is still formatted and converted.
 void QuietLog();
 
-// The input written to this process's own temporary file (removed at exit):
-// its path.
-const std::string& FileWith(const std::uint8_t* data, std::size_t size);
+// This process's own temporary folder (removed at exit), and the bytes
+// written to the file `name` in it: its path.
+const std::string& TempFolder();
+std::string FileWith(const std::uint8_t* data, std::size_t size, const char* name = "input");
+std::wstring Wide(const std::string& ascii);
+
+// The parts of `text` between the separators (at least one part).
+std::vector<std::string> Split(const std::string& text, char separator);
 
 // Reports a broken property and aborts, which libFuzzer records as a crash.
 [[noreturn]] void Fail(const char* condition, const char* file, int line);

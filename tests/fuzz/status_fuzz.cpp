@@ -121,8 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       nubora::fuzz::FileWith(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   nubora::SharedReadFile log;
   unsigned long error = 0;
-  const std::wstring path(nativePath.begin(), nativePath.end());
-  FUZZ_CHECK(log.Open(path, error));
+  FUZZ_CHECK(log.Open(nubora::fuzz::Wide(nativePath), error));
   const std::size_t starts = StartLines(bytes);
   const bool names = HoldsNames(bytes);
   static const unsigned kCodePages[] = {1252, 936, 65001, 932, 949, 950};

@@ -1,0 +1,106 @@
+// The machine file reader on an arbitrary file: a file it refuses is refused
+// with the section that is wrong; of one it reads, the adapters it lists,
+// written back as an adapters file, read again the same (those whose ID is
+// printable ASCII: the permanent name is kept narrow).
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <iterator>
+
+#include "fuzz_support.h"
+#include "nubora/machine/adapters_file.h"
+#include "platform/portable_ini.h"
+#include "platform/text.h"
+
+namespace {
+
+std::wstring Addresses(const std::vector<nubora::AdapterAddress>& list, bool withPrefix) {
+  std::wstring text;
+  for (const nubora::AdapterAddress& address : list) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&address.ipv4);
+    wchar_t item[32];
+    std::swprintf(item, 32, withPrefix ? L"%u.%u.%u.%u/%u," : L"%u.%u.%u.%u,", b[0], b[1], b[2],
+                  b[3], address.prefixLength);
+    text += item;
+  }
+  return text;
+}
+
+std::string AdaptersFile(const std::vector<nubora::AdapterInfo>& adapters) {
+  std::wstring text;
+  for (const nubora::AdapterInfo& adapter : adapters) {
+    wchar_t mac[32];
+    const std::uint8_t* m = adapter.physical;
+    std::swprintf(mac, 32, L"%02x-%02x-%02x-%02x-%02x-%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
+    text += L"[" + adapter.friendlyName + L"]\nMAC=" + mac + L"\nADDRESSES=" +
+            Addresses(adapter.unicast, true) + L"\nGATEWAY=" + Addresses(adapter.gateways, false) +
+            L"\nDNS=" + Addresses(adapter.dns, false) + L"\nID=" +
+            nubora::fuzz::Wide(adapter.name) + L"\n";
+  }
+  std::string bytes = "\xFF\xFE";  // UTF-16LE: a lone surrogate too stays as it is
+  const auto unit = [&bytes](unsigned c) { bytes += {char(c & 0xFF), char(c >> 8)}; };
+  for (const wchar_t c : text) {
+    if (static_cast<unsigned long>(c) > 0xFFFF) {
+      unit(0xD800 + ((c - 0x10000) >> 10));
+      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      unit(c);
+    }
+  }
+  return bytes;
+}
+
+bool Ascii(const std::string& name) {
+  return std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+bool Same(const nubora::AdapterAddress& a, const nubora::AdapterAddress& b) {
+  return a.present == b.present && a.ipv4 == b.ipv4 && a.prefixLength == b.prefixLength;
+}
+
+bool Same(const nubora::AdapterInfo& a, const nubora::AdapterInfo& b) {
+  const auto same = [](const auto& x, const auto& y) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                      [](const auto& p, const auto& q) { return Same(p, q); });
+  };
+  return a.name == b.name && a.friendlyName == b.friendlyName &&
+         std::equal(a.physical, a.physical + 8, b.physical) && same(a.unicast, b.unicast) &&
+         same(a.gateways, b.gateways) && same(a.dns, b.dns);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace nubora;
+  fuzz::QuietLog();
+  const std::string nativePath = fuzz::FileWith(data, size);
+  MachineDescription machine;
+  std::wstring error;
+  IniDocument document;
+  FUZZ_CHECK(LoadIniFile(nativePath, document));
+  if (!LoadMachineFile(fuzz::Wide(nativePath), machine, error)) {
+    bool named = false;
+    for (const IniSection& section : document.sections) {
+      named = named || error.rfind(L"[" + section.name + L"] ", 0) == 0;
+    }
+    FUZZ_CHECK(named);
+    return 0;
+  }
+  std::size_t addresses = 0;
+  for (const AdapterInfo& adapter : machine.adapters) addresses += adapter.unicast.size();
+  FUZZ_CHECK(machine.firstLook.size() == addresses && machine.laterLook.size() == addresses);
+  FUZZ_CHECK(machine.adapters.size() <= machine.devices.size());
+
+  std::vector<AdapterInfo> kept, again;
+  std::copy_if(machine.adapters.begin(), machine.adapters.end(), std::back_inserter(kept),
+               [](const AdapterInfo& adapter) { return Ascii(adapter.name); });
+  const std::string written = AdaptersFile(kept);
+  const bool read = LoadAdaptersFile(
+      fuzz::Wide(fuzz::FileWith(reinterpret_cast<const std::uint8_t*>(written.data()),
+                                written.size(), "written")),
+      again, error);
+  FUZZ_CHECK(read == !kept.empty());
+  FUZZ_CHECK(std::equal(again.begin(), again.end(), kept.begin(), kept.end(),
+                        [](const AdapterInfo& a, const AdapterInfo& b) { return Same(a, b); }));
+  return 0;
+}
