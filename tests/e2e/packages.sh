@@ -68,7 +68,7 @@ for f in "$work/signed/"nubora-*.msi "$work/signed/Program Files/Nubora/NuboraSe
 done
 
 # The rows the rules fix (the version written as <version>; the product code
-# follows the version: the upgrade below fails if it does not), the count of
+# follows the version), the count of
 # the display name's bytes in code page 936 and the summary information.
 tables() {
     for t in Property ServiceInstall ServiceControl Upgrade LaunchCondition AppSearch RegLocator DrLocator Signature \
