@@ -12,9 +12,11 @@
 #                     URL a timestamp server
 #   --version X.Y.Z   must equal the executables' version (a check)
 #   --out DIR         default build/packages
+#   --previous FILE   an earlier package: one of the same version and
+#                     architecture must be this very package (as one in --out)
 set -euo pipefail
-usage="usage: scripts/package.sh [--bin DIR] [--sign PFX [--password-file F] [--timestamp URL]] [--version X.Y.Z] [--out DIR]"
-bin="" pfx="" password_file="" timestamp="" version="" out=""
+usage="usage: scripts/package.sh [--bin DIR] [--sign PFX [--password-file F] [--timestamp URL]] [--version X.Y.Z] [--out DIR] [--previous FILE]"
+bin="" pfx="" password_file="" timestamp="" version="" out="" previous=""
 while [ $# -gt 0 ]; do
     [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
     case $1 in
@@ -24,13 +26,14 @@ while [ $# -gt 0 ]; do
     --timestamp) timestamp=$2 ;;
     --version) version=$2 ;;
     --out) out=$2 ;;
+    --previous) previous=$2 ;;
     *) echo "$usage" >&2; exit 2 ;;
     esac
     shift 2
 done
 [ -n "$pfx" ] || [ -z "$password_file$timestamp" ] || { echo "$usage" >&2; exit 2; }
 # Paths given are the caller's; the script works from the source tree.
-for path in bin pfx password_file out; do [ -z "${!path}" ] || printf -v "$path" '%s' "$(realpath -m -- "${!path}")"; done
+for path in bin pfx password_file out previous; do [ -z "${!path}" ] || printf -v "$path" '%s' "$(realpath -m -- "${!path}")"; done
 cd "$(dirname "$0")/.."
 die() { echo "package.sh: $*" >&2; exit 1; }
 
@@ -58,13 +61,14 @@ identity=$(perl -CS -0777 -e '
 ' platform/identity.h service_name=kServiceName display_name=kServiceDisplayName description=kServiceDescription \
     service_path=kServiceInstallPath service_argument=kServiceArgument tool_exe=kToolFile report_name=kReportServiceName \
     report_display_name=kReportDisplayName report_description=kReportDescription report_arguments=kReportArguments \
+    report_settings_key=kReportSettingsKey report_options_value=kReportOptionsValue \
     sources_key=kEventSourcesKey event_source=kEventSource message_value=kEventMessageFileValue \
     types_value=kTypesSupportedValue types=kTypesSupported 2>&1) || die "$identity"
 while IFS=$'\t' read -r var value; do printf -v "$var" '%s' "$value"; done <<<"$identity"
 # The packages install into Program Files: C:\Program Files\PRODUCT\FOLDER\EXE.
 [[ $service_path =~ ^C:\\Program\ Files\\([^\\]+)\\([^\\]+)\\([^\\]+\.exe)$ ]] ||
     die "kServiceInstallPath is not C:\\Program Files\\PRODUCT\\FOLDER\\FILE.exe: $service_path"
-service_exe=${BASH_REMATCH[3]}
+service_exe=${BASH_REMATCH[3]} install_folder=${BASH_REMATCH[1]}\\${BASH_REMATCH[2]}
 # Every value but the service's texts goes to wixl (defines for nubora.wxs),
 # which takes ASCII only.
 defines=()
@@ -72,6 +76,7 @@ for define in ServiceName="$service_name" ServiceExe="$service_exe" ServiceArgum
     ProductFolder="${BASH_REMATCH[1]}" InstallFolder="${BASH_REMATCH[2]}" InstallPath="${service_path%\\*}" \
     ToolExe="$tool_exe" ReportName="$report_name" ReportDisplayName="$report_display_name" \
     ReportDescription="$report_description" ReportArguments="$report_arguments" \
+    ReportSettingsKey="$report_settings_key" ReportOptionsValue="$report_options_value" \
     EventSourceKey="$sources_key$event_source" MessageFileValue="$message_value" TypesValue="$types_value" Types="$types"; do
     ! LC_ALL=C grep -q '[^ -~]' <<<"$define" || die "platform/identity.h: ${define%%=*} is not ASCII"
     defines+=(-D "$define")
@@ -158,6 +163,9 @@ product=Nubora subject='Nubora network configuration service and tool'
 # wixl takes Source paths relative to the .wxs file.
 cp packaging/nubora.wxs "$stage/"
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' packaging/nubora.wxs)
+property() { msiinfo export "$1" Property 2>/dev/null | tr -d '\r' | sed -n "s/^$2\t//p"; }
+[ -z "$previous" ] || [ "$(property "$previous" UpgradeCode | tr a-f A-F)" = "{${upgrade_code^^}}" ] ||
+    die "$previous is not a package of $product"
 
 # A name-based GUID (SHA-1, RFC 4122 version 5 layout) of the NAME.
 derived_guid() {
@@ -172,18 +180,25 @@ inputs=$(sha256sum "$stage/$service_exe" "$stage/$tool_exe" packaging/{nubora.wx
     ${pfx:+"$pfx"} | cut -d' ' -f1)
 for exe in "$stage"/*.exe; do sign "$exe"; done
 
+template() { echo "$([ "$1" = x64 ] && echo x64 || echo Intel);1033"; }
+package_code() { derived_guid "$upgrade_code $inputs $version $1"; }
+# The same version with other content is another package, which Windows
+# refuses (1638) where the first is installed: a version is never rebuilt
+# with other content. Both architectures are checked before either is built.
+for arch in x64 x86; do
+    for earlier in "$out/nubora-$version-$arch.msi" ${previous:+"$previous"}; do
+        [ -f "$earlier" ] && [ "$(property "$earlier" ProductVersion)" = "$version" ] || continue
+        summary=$(msiinfo suminfo "$earlier")
+        [[ $summary == *"Template: $(template $arch)"$'\n'* ]] || continue
+        [[ $summary == *"Revision number (UUID): {$(package_code $arch)}"$'\n'* ]] ||
+            die "$earlier is another package of version $version ($arch): a change that ships needs a new version"
+    done
+done
+
 mkdir -p "$out"
 for arch in x64 x86; do
     name=nubora-$version-$arch.msi msi=$stage/nubora-$version-$arch.msi
-    template="$([ $arch = x64 ] && echo x64 || echo Intel);1033"
-    package_code=$(derived_guid "$upgrade_code $inputs $version $arch")
-    # The same version with other content is another package, which Windows
-    # refuses (1638) where the first is installed.
-    if [ -f "$out/$name" ]; then
-        shipped=$(msiinfo suminfo "$out/$name" | sed -n 's/^Revision number (UUID): {\(.*\)}$/\1/p')
-        [ "$shipped" = "$package_code" ] ||
-            die "$out/$name is another package of version $version: a change that ships needs a new version"
-    fi
+    template=$(template $arch) package_code=$(package_code $arch)
     # This wixl exits 0 while it ignores what it does not know: any word on
     # standard error fails the build.
     wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D Product="$product" -D Subject="$subject" "${defines[@]}" \
@@ -206,18 +221,37 @@ for arch in x64 x86; do
     # unversioned files only.
     msiinfo export "$msi" File | awk -F'\t' -v OFS='\t' -v v="$version.0" 'NR > 3 { $5 = v } 1' >"$stage/File.idt"
     msiinfo export "$msi" MsiFileHash | sed -n 1,3p >"$stage/MsiFileHash.idt"
-    # Nor does it know RemoveFile on install (both executables: whatever file
-    # sits at the path, of any version, makes way for the package's), a
-    # RemoveExistingProducts inside the transaction (a failed upgrade rolls
-    # back to the old product whole), or a custom action before
-    # InstallFinalize (ARPINSTALLLOCATION for Programs and Features).
+    # Nor does it know file searches: SERVICE_LEFT and TOOL_LEFT, either
+    # executable found at the install path (where the launch condition
+    # refuses an install over one not the package's).
+    printf 'Signature_\tParent\tPath\tDepth\r\ns72\tS72\tS255\tI2\r\nDrLocator\tSignature_\tParent\tPath\r\n' >"$stage/DrLocator.idt"
+    for signature in ServiceLeft ToolLeft; do
+        printf '%s\t\t[%s]%s\\\t0\r\n' $signature "$([ $arch = x64 ] && echo ProgramFiles64Folder || echo ProgramFilesFolder)" \
+            "$install_folder" >>"$stage/DrLocator.idt"
+    done
+    # Nor a RemoveExistingProducts after InstallExecute: an upgrade installs
+    # over the old product's components before it removes the old product,
+    # whose shared components (the services' among them) stay; a failed
+    # upgrade leaves it as it was. Nor custom actions: ARPINSTALLLOCATION for
+    # Programs and Features; REPORT_OPTIONS given on the command line outlives
+    # the search that reads back the kept one (which would overwrite it).
     (cd "$stage" && msibuild "$msi" -i _ForceCodepage.idt -i ServiceInstall.idt -i Registry.idt -i File.idt \
-        -i MsiFileHash.idt \
-        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveServiceExe', 'ServiceComponent', '$service_exe', 'INSTALLDIR', 1)" \
-        -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveToolExe', 'ToolComponent', '$tool_exe', 'INSTALLDIR', 1)" \
-        -q "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'" \
+        -i MsiFileHash.idt -i DrLocator.idt \
+        -q "INSERT INTO Signature (Signature, FileName) VALUES ('ServiceLeft', '$service_exe')" \
+        -q "INSERT INTO Signature (Signature, FileName) VALUES ('ToolLeft', '$tool_exe')" \
+        -q "INSERT INTO AppSearch (Property, Signature_) VALUES ('SERVICE_LEFT', 'ServiceLeft')" \
+        -q "INSERT INTO AppSearch (Property, Signature_) VALUES ('TOOL_LEFT', 'ToolLeft')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 6500)" \
+        -q "UPDATE InstallExecuteSequence SET Sequence = 6550 WHERE Action = 'RemoveExistingProducts'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SaveGivenReportOptions', 51, 'GIVEN_REPORT_OPTIONS', '[REPORT_OPTIONS]')" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RestoreGivenReportOptions', 51, 'REPORT_OPTIONS', '[GIVEN_REPORT_OPTIONS]')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('SaveGivenReportOptions', 'REPORT_OPTIONS', 49)" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RestoreGivenReportOptions', 'GIVEN_REPORT_OPTIONS', 51)" \
+        -q "INSERT INTO InstallUISequence (Action, Condition, Sequence) VALUES ('SaveGivenReportOptions', 'REPORT_OPTIONS', 49)" \
+        -q "INSERT INTO InstallUISequence (Action, Condition, Sequence) VALUES ('RestoreGivenReportOptions', 'GIVEN_REPORT_OPTIONS', 51)" \
+        -q "UPDATE Property SET Value = 'REPORT_OPTIONS;$(property "$msi" SecureCustomProperties)' WHERE Property = 'SecureCustomProperties'" \
         -s "$subject" "$product" "$template" "{$package_code}") ||
         die "msibuild failed ($arch)"
 
@@ -231,9 +265,13 @@ for arch in x64 x86; do
         die "$message_value is not REG_EXPAND_SZ ($arch)"
     [ "$(msiinfo export "$msi" _ForceCodepage | tr -d '\r' | sed -n 3p)" = $'936\t_ForceCodepage' ] ||
         die "code page 936 did not go in ($arch)"
-    [ "$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 == "InstallInitialize" { i = $3 }
-        $1 == "RemoveExistingProducts" { r = $3 } END { print (i && r > i) ? "after" : "before" }')" = after ] ||
-        die "RemoveExistingProducts is not after InstallInitialize ($arch)"
+    [ "$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '{ at[$1] = $3 } END {
+        print at["InstallServices"] < at["InstallExecute"] && at["InstallExecute"] < at["RemoveExistingProducts"] &&
+            at["RemoveExistingProducts"] < at["InstallFinalize"] }')" = 1 ] ||
+        die "RemoveExistingProducts is not between InstallExecute and InstallFinalize ($arch)"
+    # 0x08: delete on install.
+    [ -z "$(msiinfo export "$msi" ServiceControl | tr -d '\r' | awk -F'\t' 'NR > 3 && int($3 / 8) % 2')" ] ||
+        die "a service is deleted on install ($arch)"
     summary=$(msiinfo suminfo "$msi")
     [[ $summary == *"Subject: $subject"$'\n'*"Author: $product"$'\n'*"Template: $template"$'\n'*"Revision number (UUID): {$package_code}"* ]] ||
         die "the summary information did not go in ($arch)"

@@ -21,7 +21,9 @@ inline constexpr wchar_t kServiceArgument[] = L"-k";
 inline constexpr wchar_t kToolFile[] = L"nubora.exe";
 
 // The report service, registered by "nubora report --install-service" or by
-// the packages; it runs the tool with these arguments.
+// the packages; it runs the tool with these arguments. The packages keep the
+// options they were given for it (REPORT_OPTIONS) in the settings key, for
+// their upgrades and repairs.
 inline constexpr wchar_t kReportServiceName[] = L"NuboraReport";
 inline constexpr wchar_t kReportDisplayName[] = L"Nubora boot report";
 inline constexpr wchar_t kReportDescription[] =
@@ -29,6 +31,7 @@ inline constexpr wchar_t kReportDescription[] =
     L"Event Log";
 inline constexpr wchar_t kReportArguments[] = L"report --service";
 inline constexpr wchar_t kReportSettingsKey[] = L"SOFTWARE\\Nubora\\NuboraReport";
+inline constexpr wchar_t kReportOptionsValue[] = L"ReportOptions";
 
 // The Event Log source the report tells the service's runs as, under the
 // key of the Application log's sources; its message file is the tool.
