@@ -127,7 +127,7 @@ const char* const kOwnFolder = "windows_only/";
 const char* const kOwnFolder = "posix_only/";
 #endif
 
-class IniGoldenTest : public testing::TestWithParam<std::string> {};
+class IniGoldenTest : public ::testing::TestWithParam<std::string> {};
 
 // Each call runs through PortableIniFiles on the path.
 TEST_P(IniGoldenTest, CallsPlaceWhatTheGoldenFileSays) {
@@ -137,7 +137,7 @@ TEST_P(IniGoldenTest, CallsPlaceWhatTheGoldenFileSays) {
   std::vector<Call> calls = ReadGolden(base + ".expected");
   ASSERT_FALSE(calls.empty());
   for (const Call& call : calls) {
-    SCOPED_TRACE(testing::Message()
+    SCOPED_TRACE(::testing::Message()
                  << GetParam() << ".expected:" << call.line << ": " << call.source);
     ExpectPlaced(call, [&](wchar_t* buffer, unsigned long size) {
       return call.names ? files.SectionNames(buffer, size, path.c_str())
@@ -161,7 +161,7 @@ std::vector<std::string> GoldenFiles() {
   return names;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest, testing::ValuesIn(GoldenFiles()),
+INSTANTIATE_TEST_SUITE_P(Files, IniGoldenTest, ::testing::ValuesIn(GoldenFiles()),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '/', '_');
