@@ -4,7 +4,9 @@
 
 namespace nubora {
 
-// The service's files on Windows, which the tool reads there by default.
+// The service's files on Windows, which the tool reads there by default, and
+// the folder that holds them.
+constexpr wchar_t kWindowsFolder[] = L"c:\\windows";
 constexpr wchar_t kConfigPath[] = L"c:\\windows\\ipconfig_xen_vm.ini";
 constexpr wchar_t kLogPath[] = L"c:\\windows\\ipconfig_service.log";
 constexpr wchar_t kPostScriptPath[] = L"c:\\windows\\ipconfig_post.bat";

@@ -41,7 +41,6 @@ constexpr std::uint32_t kCreateRights = kWrite | kAppend | kUpperRights;
 
 constexpr wchar_t kEveryone[] = L"S-1-1-0", kCreatorOwner[] = L"S-1-3-0",
                   kOwnerRights[] = L"S-1-3-4";
-constexpr wchar_t kWindowsFolder[] = L"c:\\windows";
 
 // Generic rights as files map them.
 std::uint32_t Mapped(std::uint32_t mask) {

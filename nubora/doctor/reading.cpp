@@ -3,15 +3,12 @@
 
 #include "nubora/doctor/checks.h"
 #include "nubora/runtext/run_text.h"
+#include "platform/ipv4_text.h"
 #include "platform/text.h"
 
 namespace nubora {
 
-std::wstring Dotted(std::uint32_t ipv4) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&ipv4);
-  return Number(bytes[0]) + L"." + Number(bytes[1]) + L"." + Number(bytes[2]) + L"." +
-         Number(bytes[3]);
-}
+std::wstring Dotted(std::uint32_t ipv4) { return Widened(Ipv4ToDotted(ipv4)); }
 
 bool IsLinkLocal(std::uint32_t ipv4) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(&ipv4);

@@ -91,9 +91,8 @@ void ParseOptions(Arguments& args, bool service, Mode& mode, ReportOptions& opti
 // The service runs nubora.exe as LocalSystem: not from where others may
 // change it. True when nothing stands in the way.
 bool InstallableHere(const MachinePlatform& machine, std::string& err) {
-  wchar_t path[1024] = {};
-  CurrentPlatform().files->ModulePath(path, 1024);
-  for (const Finding& finding : ExecutableAccess(path, kReportServiceName, machine)) {
+  for (const Finding& finding :
+       ExecutableAccess(ThisExecutablePath(), kReportServiceName, machine)) {
     if (finding.severity == Severity::kInfo) continue;
     err =
         ToMultibyte(L"nubora report: not installed: " + finding.summary + L"\n  fix: " +

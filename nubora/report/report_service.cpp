@@ -1,6 +1,7 @@
 #include "nubora/report/report_service.h"
 
 #include <string>
+#include <vector>
 
 #include "nubora/report/report_text.h"
 #include "platform/identity.h"
@@ -33,7 +34,7 @@ ServiceExit Work(ServiceRunner& runner) {
 
 // One argument as the C runtime splits a command line: in quotes when it is
 // empty or holds a blank or a quote, backslashes doubled before a quote.
-std::wstring Quoted(const std::wstring& word) {
+std::wstring CommandLineWord(const std::wstring& word) {
   if (!word.empty() && word.find_first_of(L" \t\"") == std::wstring::npos) return word;
   std::wstring quoted = L"\"";
   std::size_t backslashes = 0;
@@ -70,9 +71,9 @@ unsigned long RunReportService(const ReportOptions& options, const ReportPlatfor
 std::wstring OptionWords(const ReportOptions& options) {
   const ReportOptions defaults;
   std::wstring words;
-  if (options.log != defaults.log) words += L" " + Quoted(options.log);
+  if (options.log != defaults.log) words += L" " + CommandLineWord(options.log);
   if (options.port != defaults.port) {
-    words += L" --console " + (options.port.empty() ? L"none" : Quoted(options.port));
+    words += L" --console " + (options.port.empty() ? L"none" : CommandLineWord(options.port));
   }
   if (!options.eventLog) words += L" --no-eventlog";
   if (options.waitSeconds != defaults.waitSeconds) {
@@ -82,14 +83,19 @@ std::wstring OptionWords(const ReportOptions& options) {
   return words;
 }
 
+std::wstring ThisExecutablePath() {
+  std::vector<wchar_t> path(32768, L'\0');
+  CurrentPlatform().files->ModulePath(path.data(), static_cast<unsigned long>(path.size()));
+  path.back() = L'\0';
+  return path.data();
+}
+
 unsigned long InstallReportService(const ReportOptions& options, EventLog& eventLog) {
   ServiceManagerApi& api = *CurrentPlatform().services;
-  wchar_t path[1024] = {};
-  CurrentPlatform().files->ModulePath(path, 1024);
+  const std::wstring path = ThisExecutablePath();
   ScHandle manager(api, api.OpenManager(scm::kManagerCreateService));
   if (!manager) return api.LastError();
-  const std::wstring commandLine =
-      L"\"" + std::wstring(path) + L"\" " + kReportArguments + OptionWords(options);
+  const std::wstring commandLine = L"\"" + path + L"\" " + kReportArguments + OptionWords(options);
   ScHandle service(api,
                    api.CreateOwnService(manager.get(), kReportServiceName, kReportDisplayName,
                                         scm::kServiceAllAccess, scm::kOwnProcess, scm::kAutoStart,

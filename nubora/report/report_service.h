@@ -22,6 +22,10 @@ unsigned long InstallReportService(const ReportOptions& options, EventLog& event
 constexpr unsigned long kStopWaitSeconds = 30;
 unsigned long UninstallReportService(const ReportPlatform& platform);
 
+// The path of the running nubora.exe, which the registration names (room
+// for the longest path Windows has).
+std::wstring ThisExecutablePath();
+
 // The command line's words for `options` that differ from the defaults,
 // each quoted where it needs to be.
 std::wstring OptionWords(const ReportOptions& options);

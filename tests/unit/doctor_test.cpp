@@ -129,7 +129,7 @@ struct Mend {
 };
 
 TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
-  const std::string written = ::testing::TempDir() + "ghost-backup.reg";
+  const std::string written = testing::TempPath("ghost-backup.reg");
   const Mend kMends[] = {
       {0, written.c_str(), true,
        "Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA}\\EnableDHCP to 1\n"},

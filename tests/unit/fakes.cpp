@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -35,6 +36,11 @@ Platform WithInstallSystem(FakeInstallSystem& fake) {
   platform.services = &fake;
   platform.files = &fake;
   return platform;
+}
+
+std::string TempPath(const std::string& name) {
+  static const std::string process = std::to_string(std::random_device{}());
+  return ::testing::TempDir() + "nubora_" + process + "_" + name;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes, bool append) {

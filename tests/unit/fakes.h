@@ -119,6 +119,10 @@ class LogCapture {
   std::FILE* file_;
 };
 
+// A file `name` in the temporary folder, its name this process's own: other
+// test processes (ctest's side by side, a mutation run) use the same names.
+std::string TempPath(const std::string& name);
+
 // Writes `bytes` to the file at `path`, or adds them at its end.
 void WriteFile(const std::string& path, const std::string& bytes, bool append = false);
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -36,7 +37,7 @@ Told Fleet(std::vector<std::wstring> args) {
 }
 
 std::string Scratch(const std::string& name, const std::string& bytes) {
-  const std::string path = ::testing::TempDir() + "nubora_fleet_" + name;
+  const std::string path = testing::TempPath("fleet_" + name);
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
@@ -131,7 +132,7 @@ TEST(Fleet, MarksStaleCapturesAndRejectsBadInput) {
 }
 
 TEST(Fleet, WritesTheMetricsOfEveryVm) {
-  const std::string prom = ::testing::TempDir() + "nubora_fleet.prom";
+  const std::string prom = testing::TempPath("fleet.prom");
   std::string out, err;
   EXPECT_EQ(FleetCommand({W(kData + "cut.log"), W(kData + "missing.log"),
                           W(kData + "no-report.log"), L"--prom", W(prom)},

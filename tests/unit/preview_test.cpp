@@ -161,8 +161,8 @@ TEST(PreviewMisformed, FlagsEachItemNotInItsFormAndShowsNoCommand) {
   const auto key = [](const std::string& line) {
     return line.substr(0, line.find_first_of("=[") + 1);
   };
-  const std::string ini = ::testing::TempDir() + "misformed.ini";
-  const std::string adapters = ::testing::TempDir() + "misformed_adapters.ini";
+  const std::string ini = testing::TempPath("misformed.ini");
+  const std::string adapters = testing::TempPath("misformed_adapters.ini");
   for (const auto& c : kItems) {
     SCOPED_TRACE(std::string(c.line) + " on " + c.connection);
     std::string text;

@@ -218,9 +218,10 @@ inline void CheckReport(const ReportCase& c, const char* logText, const char* ma
     fake.kept = {QwordValue(L"ToldRunOffset", 0),
                  TextValue(L"ToldRunStart", 1, {L"2024-5-17, 9: 3: 0"})};
   // One log per test: ctest runs the tests side by side.
-  fake.log = ::testing::TempDir() + "nubora_report_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+  fake.log =
+      TempPath(std::string("report_") +
+               ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
   WriteFile(fake.log, logText);
   std::vector<std::wstring> args = c.args;
   args.push_back(std::wstring(fake.log.begin(), fake.log.end()));

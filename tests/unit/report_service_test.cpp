@@ -70,7 +70,8 @@ TEST(ReportService, ThenTellsTheDoctorsWarningsAndErrors) {
                                L"another machine holds it, and Windows never tries it again\r\n"
                                L"warning drift [lan]: \"lan0\" differs from the section: the next "
                                L"boot changes it";
-  const std::wstring kept = notConfigured + kKept, told = kept + L"COM1: " + apipa + L"; event 111 error; ";
+  const std::wstring kept = notConfigured + kKept,
+                     told = kept + L"COM1: " + apipa + L"; event 111 error; ";
   const ReportCase cases[] = {
       // clang-format off
       {"no_post_script", kService, {StoppedWith(0)}, {}, L"", 0, kept, L"unreadable)\r\nstart time 2024-5-17, 9: 3: 0\r\nno end time", kStopped},

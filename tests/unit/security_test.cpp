@@ -82,8 +82,7 @@ TEST_P(AccessFinds, WhoMayChangeWhatLocalSystemRuns) {
   const std::string data = NUBORA_TEST_DATA_DIR "/doctor/";
   // Its own file: ctest runs the cases side by side.
   const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string file =
-      ::testing::TempDir() + "access-" + name.substr(name.rfind('/') + 1) + ".ini";
+  const std::string file = testing::TempPath("access-") + name.substr(name.rfind('/') + 1) + ".ini";
   std::ofstream(file) << testing::ReadFile(data + "healthy.ini") << "\n" << c.machine << "\n";
   MachineDescription description;
   std::wstring error;

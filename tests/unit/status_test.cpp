@@ -41,9 +41,7 @@ std::string AsWritten(std::string text) {
 }
 
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-  // Other test processes on the machine write the same names.
-  static const std::string process = std::to_string(std::random_device{}());
-  const std::string path = ::testing::TempDir() + "nubora_status_" + process + "_" + name + ".log";
+  const std::string path = testing::TempPath("status_" + name + ".log");
   testing::WriteFile(path, bytes);
   return path;
 }
