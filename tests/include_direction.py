@@ -12,21 +12,11 @@ import pathlib
 import re
 import sys
 
-RANK = {
-    "platform": 0,
-    "netconfig": 1,
-    "logread": 2,
-    "service": 2,
-    "nubora/cli": 3,
-    "nubora/machine": 3,
-    "nubora/runtext": 3,
-    "nubora/preview": 4,
-    "nubora/status": 4,
-    "nubora/report": 4,
-    "nubora/doctor": 4,
-    "nubora/fleet": 5,  # reads the report's console lines on the host
-    "nubora": 6,  # main.cpp
-}
+# Rooms by layer, the lowest first; "nubora" is main.cpp, "nubora/fleet" reads
+# the report's console lines on the host.
+LAYERS = ["platform", "netconfig", "logread service", "nubora/cli nubora/machine nubora/runtext",
+          "nubora/preview nubora/status nubora/report nubora/doctor", "nubora/fleet", "nubora"]
+RANK = {room: rank for rank, rooms in enumerate(LAYERS) for room in rooms.split()}
 SIDEWAYS = {("nubora/report", "nubora/doctor")}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

@@ -14,48 +14,41 @@ source "$(dirname "$0")/common.sh"
 e2e_setup nbdr
 data="$e2e_root/tests/data/doctor"
 ghost='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces\{6C1A3B0E-0000-4000-8000-00005E0053AA}'
-wine_in() { nubora_wine "$ns" "$prefix" "$@"; }
-doctor() { # NAME ARGS...: standard output in $out/NAME, exit code in $out/NAME.rc
-    local name=$1 rc=0
-    shift
-    wine_in "$NUBORA_TOOL" doctor "$@" >"$out/$name" 2>"$out/$name.err" || rc=$?
-    echo "$rc" >"$out/$name.rc"
-}
-# FILE ID SECTION [EVIDENCE=VALUE ...]: the JSON holds such a finding.
+doctor() { local name=$1; shift; e2e_wine "$NUBORA_TOOL" doctor "$@" >"$out/$name" 2>"$out/$name.err" || :; } # NAME ARGS...
+# FILE ID SECTION(- for any) [EVIDENCE=VALUE ...]: the JSON holds such a finding.
 has_finding() {
     python3 - "$@" <<'PY'
 import json, sys
 path, wanted, section, *evidence = sys.argv[1:]
-found = json.load(open(path))["findings"]
-sys.exit(not any(f["id"] == wanted and (f["section"] or "") == section and
+sys.exit(not any(f["id"] == wanted and section in ("-", f["section"] or "") and
                  all(f["evidence"].get(k) == v for k, v in (e.split("=", 1) for e in evidence))
-                 for f in found))
+                 for f in json.load(open(path))["findings"]))
 PY
+}
+# reg_round IMPORT EXPORT: c:\windows\IMPORT imported, then the ghost's key exported to EXPORT.
+reg_round() {
+    e2e_wine reg import "c:\\windows\\$1" >/dev/null 2>&1
+    e2e_wine reg export "$ghost" "c:\\windows\\$2" >/dev/null 2>&1
 }
 
 cp "$data/ipconfig_xen_vm.ini" "$windir/ipconfig_xen_vm.ini"
 cp "$data/planted_ghost.reg" "$windir/planted.reg"
 nubora_netns_add_adapter "$ns" lan0 00:00:5e:00:53:01 169.254.7.7/16
-wine_in reg import 'c:\windows\planted.reg' >/dev/null 2>&1
-wine_in reg export "$ghost" 'c:\windows\planted-export.reg' >/dev/null 2>&1
+reg_round planted.reg planted-export.reg
 
 doctor findings --json
 e2e_check "ghost-address: the planted key, its connection name and address" has_finding "$out/findings" \
     ghost-address lan "connection=Ethernet 2" "key=$ghost" address=192.0.2.10
 e2e_check "apipa: the 169.254 address on lan0" has_finding "$out/findings" apipa lan connection=lan0 address=169.254.7.7
 e2e_check "mac-absent: mgmt's MAC" has_finding "$out/findings" mac-absent mgmt mac=00-00-5e-00-53-02
-e2e_check "findings: valid against nubora/doctor/doctor.schema.json" python3 -c \
-    'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))' \
-    "$e2e_root/nubora/doctor/doctor.schema.json" "$out/findings"
+e2e_check "findings: valid against nubora/doctor/doctor.schema.json" \
+    e2e_valid_json "$e2e_root/nubora/doctor/doctor.schema.json" "$out/findings"
 
+# The key gone and back as it was: the backup was written and holds it.
 doctor fix --fix ghost-addresses --backup 'c:\windows\ghost.reg'
-e2e_check "fix: the backup is written" test -s "$windir/ghost.reg"
 doctor after --json
-e2e_check "after the fix: no ghost-address" python3 -c \
-    'import json, sys; sys.exit(any(f["id"] == "ghost-address" for f in json.load(open(sys.argv[1]))["findings"]))' \
-    "$out/after"
-wine_in reg import 'c:\windows\ghost.reg' >/dev/null 2>&1
-wine_in reg export "$ghost" 'c:\windows\restored-export.reg' >/dev/null 2>&1
+e2e_check "after the fix: no ghost-address" eval '! has_finding "$out/after" ghost-address -'
+reg_round ghost.reg restored-export.reg
 e2e_check "reg import of the backup restores the key as it was" \
     cmp "$windir/planted-export.reg" "$windir/restored-export.reg"
 
@@ -66,22 +59,19 @@ e2e_check "reg import of the backup restores the key as it was" \
 # The 32-bit pass leaves it out: the findings it reads are checked above, and
 # its report service's run at a boot by service.sh.
 if [ "$NUBORA_ARCH" != i686 ]; then
-    rc=0
-    wine_in "$NUBORA_TOOL" report --install-service --console none >"$out/refused" 2>&1 || rc=$?
-    e2e_check "report --install-service refuses the folder Wine shows writable (exit 1, why)" \
-        eval 'test "$rc" -eq 1 && grep -q "not installed: .*--allow-writable-folder" <(tr "\n" " " <"$out/refused")'
-    wine_in "$NUBORA_TOOL" report --install-service --console none --allow-writable-folder >/dev/null
-    wine_in reg add 'HKLM\System\CurrentControlSet\Services\NuboraReport' /v Start /t REG_DWORD /d 3 /f >/dev/null
-    nubora_wine_stop "$ns" "$prefix"
-    ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p
-    printf '%s\n' "$ns" >"$prefix/.nubora_netns"
-    NUBORA_WINEDEBUG=fixme+advapi,+eventlog wine_in cmd /c exit 2>"$out/boot.err"
-    wine_in net start NuboraReport >/dev/null 2>&1 || true
+    e2e_exits 1 "report --install-service on the folder Wine shows writable" \
+        e2e_wine "$NUBORA_TOOL" report --install-service --console none
+    e2e_check "refuses it and says why" grep -q "not installed: .*--allow-writable-folder" \
+        <(cat "$out/stdout" "$out/stderr" | tr "\n" " ")
+    e2e_wine "$NUBORA_TOOL" report --install-service --console none --allow-writable-folder >/dev/null
+    e2e_reg_set 'HKLM\System\CurrentControlSet\Services\NuboraReport' Start REG_DWORD 3
+    e2e_boot "$out/boot.err"
+    e2e_wine net start NuboraReport >/dev/null 2>&1 || true
     event111="fixme:advapi:ReportEventW ([0-9A-Fa-f]*,0x0001,0x0000,$(e2e_event_id NUBORA_DOCTOR_ERRORS),"
     e2e_check "a boot with the ghost: the report service tells event 111, Error" e2e_wait_for "$event111" "$out/boot.err" 30
     e2e_check "with the ghost's line first" \
         grep -q 'eventlog:ReportEventW L"error ghost-address \[lan\]: 192.0.2.10 ' "$out/boot.err"
-    wine_in "$NUBORA_TOOL" report --uninstall-service >/dev/null
+    e2e_wine "$NUBORA_TOOL" report --uninstall-service >/dev/null
 fi
 
 # Healthy: the mend again, the adapters as the INI file asks, the service
@@ -93,9 +83,9 @@ nubora_netns_set_gateway "$ns" 192.0.2.1 lan0
 nubora_netns_set_dns "$ns" 198.51.100.53
 nubora_netns_add_adapter "$ns" mgmt0 00:00:5e:00:53:02 198.51.100.20/24
 printf '@echo off\r\n' >"$windir/ipconfig_post.bat"
-wine_in "$NUBORA_EXE" install >/dev/null
+e2e_wine "$NUBORA_EXE" install >/dev/null
 nubora_wine_boot "$ns" "$prefix" "$NUBORA_TOOL"
-wine_in "$NUBORA_EXE" >/dev/null 2>&1  # the boot's own run finds no adapter listed yet under Wine
+e2e_wine "$NUBORA_EXE" >/dev/null 2>&1  # the boot's own run finds no adapter listed yet under Wine
 # Wine shows every file and folder owned by its user S-1-5-21-0-0-0-1000, who
 # has full access beside SYSTEM (Everyone: read and execute): what the
 # service uses is told writable, and nothing else is found.
@@ -107,8 +97,8 @@ sys.exit(not found or any(f["id"] != "file-access" or "S-1-5-21-0-0-0-1000" not 
                           f["evidence"].get("owner", "") + f["evidence"].get("ace", "") for f in found))' "$out/healthy"
 # Wine's sc config changes nothing: the registry, which the service manager
 # reads when it starts.
-wine_in reg add 'HKLM\System\CurrentControlSet\Services\NuboraService' /v ImagePath /t REG_EXPAND_SZ \
-    /d 'C:\Program Files\Nubora\NuboraService\NuboraService.exe' /f >/dev/null 2>&1
+e2e_reg_set 'HKLM\System\CurrentControlSet\Services\NuboraService' ImagePath REG_EXPAND_SZ \
+    'C:\Program Files\Nubora\NuboraService\NuboraService.exe'
 nubora_wine_stop "$ns" "$prefix"
 doctor unquoted --json
 e2e_check "an unquoted ImagePath with a blank: Windows would first start C:\Program.exe" \

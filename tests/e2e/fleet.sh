@@ -15,16 +15,15 @@ e2e_setup nbf
 nubora_console_pty "$ns" "$prefix" "$out/console"
 captures="$out/consoles"
 mkdir -p "$captures" "$out/textfile"
-as_written() { sed -e 's/<time>/2024-5-17, 9: 3: 0/' -e 's/$/\r/' "$1"; }
-as_written "$e2e_root/tests/scenarios/adapter_appears_at_third_pass/expected.log" >"$windir/web.log"
-as_written "$e2e_root/tests/scenarios/adapter_never_appears/expected.log" >"$windir/db.log"
+e2e_as_written "$e2e_root/tests/scenarios/adapter_appears_at_third_pass/expected.log" >"$windir/web.log"
+e2e_as_written "$e2e_root/tests/scenarios/adapter_never_appears/expected.log" >"$windir/db.log"
 # boot UUID NAME ARGS...: one report, its console bytes as that VM's capture.
 boot() {
-    local uuid=$1 name=$2 i
+    local uuid=$1 name=$2
     shift 2
     : >"$out/console"
-    nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report --no-eventlog "$@" >/dev/null 2>&1 || true
-    for ((i = 0; i < 50; i++)); do [ -z "$(tail -c 1 "$out/console" | tr -d '\n')" ] && [ -s "$out/console" ] && break; sleep 0.1; done
+    e2e_wine "$NUBORA_TOOL" report --no-eventlog "$@" >/dev/null 2>&1 || true
+    e2e_console_settled 50
     cat "$out/console" >>"$captures/$uuid.log"
     echo "$uuid $name" >>"$out/map"
 }
@@ -32,18 +31,15 @@ boot 11111111-1111-4111-8111-111111111111 web 'c:\windows\web.log'
 boot 22222222-2222-4222-8222-222222222222 db 'c:\windows\db.log'
 boot 33333333-3333-4333-8333-333333333333 cache --wait-for-service 1
 
-rc=0
-"$fleet" fleet "$captures" --map "$out/map" --prom "$out/textfile/nubora.prom" >"$out/text" || rc=$?
-e2e_check "fleet: exit code 1 (two VMs not configured)" test "$rc" = 1
+e2e_exits 1 "fleet (two VMs not configured)" "$fleet" fleet "$captures" --map "$out/map" --prom "$out/textfile/nubora.prom"
 worst_first() {
-    [ "$(cut -d ';' -f 1 "$out/text" | sed 's/: NuboraService .*//')" = $'cache: not run\ndb: partly configured\nweb: configured' ] ||
-        { cat "$out/text"; return 1; }
+    [ "$(cut -d ';' -f 1 "$out/stdout" | sed 's/: NuboraService .*//')" = $'cache: not run\ndb: partly configured\nweb: configured' ] ||
+        { cat "$out/stdout"; return 1; }
 }
 e2e_check "fleet: worst first, each VM by its mapped name" worst_first
 "$fleet" fleet "$captures" --map "$out/map" --json >"$out/json" || true
-e2e_check "fleet --json: valid against nubora/fleet/fleet.schema.json" python3 -c \
-    'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))' \
-    "$e2e_root/nubora/fleet/fleet.schema.json" "$out/json"
+e2e_check "fleet --json: valid against nubora/fleet/fleet.schema.json" \
+    e2e_valid_json "$e2e_root/nubora/fleet/fleet.schema.json" "$out/json"
 e2e_check "promtool check metrics: the textfile" sh -c 'promtool check metrics <"$1"' - "$out/textfile/nubora.prom"
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -52,8 +48,8 @@ prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disa
 exporter=$!
 for ((i = 0; i < 50; i++)); do curl -sf "http://127.0.0.1:$port/metrics" >"$out/scraped" 2>/dev/null && break; sleep 0.1; done
 kill "$exporter"
+# A textfile it cannot parse it would serve none of them.
 e2e_check "node_exporter serves the verdict of each VM" test "$(grep -c '^nubora_boot_verdict{.*} 1$' "$out/scraped")" = 3
-e2e_check "and no textfile error" grep -qx 'node_textfile_scrape_error 0' "$out/scraped"
 
 e2e_check "promtool check rules: packaging/host/nubora-rules.yml" \
     promtool check rules "$e2e_root/packaging/host/nubora-rules.yml"

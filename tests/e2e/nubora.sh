@@ -15,38 +15,28 @@ out=$(mktemp -d /tmp/nbpv.XXXXXX)
 nubora_cleanup_trap
 trap 'rm -rf "$out"; nubora_cleanup' EXIT
 
-run_tool() { # EXPECTED-RC NAME COMMAND...: output in $out/NAME
-    local expected=$1 name=$2 rc=0
-    shift 2
-    "$@" >"$out/$name" 2>"$out/$name.err" || rc=$?
-    e2e_check "$name: exit code $expected" test "$rc" -eq "$expected"
-}
 section() { awk -v m="$2" '$0 == m {on = 1; next} /^----- / {on = 0} on' "$1"; }
 
 # Built hardened: buffer calls checked (glibc's _chk forms), stack canaries.
 e2e_check "the Linux tool: fortified and with stack canaries" bash -c \
     'symbols=$(nm -D "$1") && grep -q "__stack_chk_fail" <<<"$symbols" && grep -q "__.*_chk@" <<<"$symbols"' - "$nubora"
 
-run_tool 1 missing "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
-e2e_check "missing adapter: the record says so" grep -q -- '-- no adapter has this MAC' "$out/missing"
-
-as_written() { # LF-FILE OUT: CR LF lines and a clock, as the service writes them
-    sed -E 's/^(start|end) time <time>$/\1 time 2024-5-17, 9: 3: 0/; s/$/\r/' "$1" >"$2"
-}
-section "$out/missing" "----- log" | sed 's/$/\r/' >"$out/missing.crlf"
-run_tool 1 status-json "$nubora" status --json "$out/missing.crlf"
-run_tool 2 status-unreadable "$nubora" status "$data/status/does_not_exist.log"
-e2e_check "a missing log: its error told in words" grep -q '(error 2: file not found)' "$out/status-unreadable.err"
+e2e_exits 1 "preview, an adapter missing" "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters "$data/preview/missing_adapter.ini"
+e2e_check "missing adapter: the record says so" grep -q -- '-- no adapter has this MAC' "$out/stdout"
+section "$out/stdout" "----- log" | sed 's/$/\r/' >"$out/missing.crlf"
+e2e_exits 2 "status of a missing log" "$nubora" status "$data/status/does_not_exist.log"
+e2e_check "a missing log: its error told in words" grep -q '(error 2: file not found)' "$out/stderr"
+e2e_exits 1 "status --json of the preview's log" "$nubora" status --json "$out/missing.crlf"
 # Every JSON document it gives of the test logs holds to the schema it ships.
 for log in "$data"/status/*.log "$e2e_root"/tests/scenarios/*/expected.log; do
-    as_written "$log" "$out/schema.crlf"
+    e2e_as_written "$log" >"$out/schema.crlf"
     name=$(basename "$(dirname "$log")")-$(basename "$log" .log)
     for form in --json --all; do
         "$nubora" status --json $form "$out/schema.crlf" >"$out/$name$form.json" || true
     done
 done
 e2e_check "status --json: every document valid against nubora/status/status.schema.json" /usr/bin/python3 - \
-    "$e2e_root/nubora/status/status.schema.json" "$out"/*.json "$out/status-json" "$data"/status/*.status <<'EOF'
+    "$e2e_root/nubora/status/status.schema.json" "$out"/*.json "$out/stdout" "$data"/status/*.status <<'EOF'
 import json, sys, jsonschema
 schema = json.load(open(sys.argv[1]))
 jsonschema.Draft7Validator.check_schema(schema)
@@ -61,17 +51,16 @@ sys.exit(bad > 0)
 EOF
 # A last line of 50 MB (NULs after a power cut), or a run of 2 000 000 lines, costs
 # the readers at most 16 MB more.
-as_written "$scenario/expected.log" "$out/short.crlf"
+e2e_as_written "$scenario/expected.log" >"$out/short.crlf"
 { cat "$out/short.crlf"; head -c 50000000 /dev/zero; } >"$out/long.crlf"
 { head -1 "$out/short.crlf"; head -c 2000000 /dev/zero | tr '\0' '\n'; } >"$out/lines.crlf"
 peak_kb() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -1; }
 for verb in "status" "status --all" "report --console none --no-eventlog"; do
-    short=$(peak_kb "$nubora" $verb "$out/short.crlf") long=$(peak_kb "$nubora" $verb "$out/long.crlf")
-    lines=$(peak_kb "$nubora" $verb "$out/lines.crlf")
-    e2e_check "$verb: a 50 MB last line costs $((long - short)) KB more (at most 16 MB)" \
-        test $((long - short)) -le 16384
-    e2e_check "$verb: 2 000 000 lines cost $((lines - short)) KB more (at most 16 MB)" \
-        test $((lines - short)) -le 16384
+    short=$(peak_kb "$nubora" $verb "$out/short.crlf")
+    for big in "long:a 50 MB last line costs" "lines:2 000 000 lines cost"; do
+        more=$(($(peak_kb "$nubora" $verb "$out/${big%%:*}.crlf") - short))
+        e2e_check "$verb: ${big#*:} $more KB more (at most 16 MB)" test "$more" -le 16384
+    done
 done
 # Short of memory a log is told unread, never a crash: under the least limit a short
 # log is read under, a run of long lines is not.
@@ -80,11 +69,11 @@ while ((limit < 65536)) && ! (ulimit -v $limit; "$nubora" status "$out/short.crl
     limit=$((limit + 250))
 done
 { head -1 "$out/short.crlf"; awk 'BEGIN { for (i = 0; i < 20000; i++) printf "%0100d\r\n", 0 }'; } >"$out/wide.crlf"
-run_tool 2 no-memory bash -c "ulimit -v $limit; exec \"$nubora\" status \"$out/wide.crlf\""
-e2e_check "short of memory: told as a log it cannot read" grep -q '(out of memory)$' "$out/no-memory.err"
+e2e_exits 2 "status short of memory" bash -c "ulimit -v $limit; exec \"$nubora\" status \"$out/wide.crlf\""
+e2e_check "short of memory: told as a log it cannot read" grep -q '(out of memory)$' "$out/stderr"
 # The Windows build reads the same bytes the same way (a CP936 section name),
 # in the code page of LocalSystem's locale (Chinese, PRC) without being told.
-as_written "$data/status/cp936.log" "$out/cp936.crlf"
+e2e_as_written "$data/status/cp936.log" >"$out/cp936.crlf"
 wine_unit() { NUBORA_UNIT_PREFIX=${NUBORA_UNIT_PREFIX:-$e2e_root/build/cache/wine-unit} "$e2e_root/scripts/wine-run.sh" "$@"; }
 international='HKU\.DEFAULT\Control Panel\International'
 locale=$(wine_unit reg query "$international" /v Locale 2>/dev/null | tr -d '\r' | awk '$1 == "Locale" {print $3}' || true)
@@ -105,8 +94,7 @@ nubora_netns_create "$ns"
 nubora_netns_add_adapter "$ns" Ethernet 00:00:5e:00:53:10 192.0.2.5/24
 nubora_netns_set_gateway "$ns" 192.0.2.1 Ethernet
 nubora_netns_set_dns "$ns" 198.51.100.2
-run_tool 0 host-adapters ip netns exec "$ns" "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters host
-e2e_check "host adapters: the snapshot is this namespace's" \
-    grep -qx 'current config gateway=192.0.2.1' "$out/host-adapters"
+e2e_exits 0 "preview --adapters host" ip netns exec "$ns" "$nubora" preview "$E2E_DATA/worked_example.ini" --adapters host
+e2e_check "host adapters: the snapshot is this namespace's" grep -qx 'current config gateway=192.0.2.1' "$out/stdout"
 
 e2e_summary

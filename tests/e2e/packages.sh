@@ -49,10 +49,10 @@ done <<EOF
 1 one   --version $new
 1 one   --bin $e2e_root/build/win64
 EOF
+same_executables() { cmp -s <(cat "$1/"{NuboraService,nubora}.exe) <(cat "$2/"{NuboraService,nubora}.exe); } # DIR DIR
 mkdir "$work/files"
 msiextract -C "$work/files" "$work/new/nubora-$new-x64.msi" >/dev/null
-e2e_check "a package from --bin holds exactly the given bytes" cmp -s \
-    <(cat "$work/files/Nubora/NuboraService/"{NuboraService,nubora}.exe) <(cat "$work/new/"{NuboraService,nubora}.exe)
+e2e_check "a package from --bin holds exactly the given bytes" same_executables "$work/files/Nubora/NuboraService" "$work/new"
 
 # Signed with a throw-away self-signed code-signing certificate: both
 # executables (as extracted) and both packages verify against it.
@@ -98,15 +98,11 @@ done
 # Under wine64, COM1 a pseudo-terminal. The wineserver stays up to the end: a
 # restart would start the installed auto-start services.
 nubora_console_pty "$ns" "$prefix" "$work/console"
-echo "$ns" >"$prefix/.nubora_netns"
-ip netns exec "$ns" env WINEPREFIX="$prefix" "$NUBORA_WINESERVER" -p
 cp "$work"/{one,new}/nubora-*-x*.msi "$prefix/drive_c/"
 folder="$prefix/drive_c/Program Files/Nubora"
 # Files that are not the package's; the log last written before this boot.
 for f in ipconfig_xen_vm.ini ipconfig_post.bat ipconfig_service.log; do echo "not the package's" >"$windir/$f"; done
 touch -d 2000-01-01 "$windir/ipconfig_service.log"
-wine() { nubora_wine "$ns" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
-state() { wine sc query "$1" | awk '/STATE/ { print $4 }'; }
 
 # The table's keys as "reg export" writes them (UTF-16: "reg query" prints the
 # Chinese text as "?"), hex data joined onto one line; expected_registration:
@@ -115,7 +111,7 @@ registration() {
     local key
     for key in $(grep -v '^#' "$e2e_root/tests/data/registration.table" | cut -f1 | uniq); do
         rm -f "$prefix/drive_c/k.reg"
-        wine reg export "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$key" 'c:\k.reg' /y >/dev/null || continue
+        e2e_wine_out reg export "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$key" 'c:\k.reg' /y >/dev/null || continue
         iconv -f UTF-16 -t UTF-8 "$prefix/drive_c/k.reg" | tr -d '\r' | grep -vE '^(Windows Registry|"PreshutdownTimeout"|$)' |
             sed -e :a -e '/\\$/{N;s/\\\n  //;ba' -e '}'
     done
@@ -130,9 +126,9 @@ expected_registration() { python3 "$e2e_here/registration.py" export --unquoted 
 step() {
     local rc=0
     printf '@msiexec %s /qn /l*v c:\\msi.log\r\n' "${*:6}" >"$prefix/drive_c/msiexec.bat"
-    wine cmd /c 'c:\msiexec.bat' >/dev/null || rc=$?
+    e2e_wine_out cmd /c 'c:\msiexec.bat' >/dev/null || rc=$?
     e2e_check "$1: exit code $2" test "$rc" = "$2"
-    e2e_check "$1: products after: ${3:-none}" test "$(wine reg query \
+    e2e_check "$1: products after: ${3:-none}" test "$(e2e_wine_out reg query \
         'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | awk -v RS= \
         '/DisplayName +REG_SZ +Nubora\n/ { sub(/.*DisplayVersion +REG_SZ +/, ""); sub(/\n.*/, ""); print }')" = "$3"
     [ "$5" = - ] || e2e_check "$1: refused by a launch condition ($5)" grep -qzE \
@@ -140,18 +136,17 @@ step() {
     if [ "$4" = no ]; then
         e2e_check "$1: no file, no folder, no service, no event source" test ! -e "$folder" -a -z "$(registration)"
     elif [ "$4" != - ]; then
-        e2e_check "$1: both executables in Program Files are the package's" cmp -s \
-            <(cat "$folder/NuboraService/"{NuboraService,nubora}.exe) <(cat "$4/"{NuboraService,nubora}.exe)
+        e2e_check "$1: both executables in Program Files are the package's" same_executables "$folder/NuboraService" "$4"
     fi
 }
 step "x86 package on 64-bit Windows" 67 "" no VersionNT64 /i "c:\\nubora-$old-x86.msi"
 # REGISTERED-BY-HAND | TAKEN-BACK | LAUNCH-CONDITION'S PROPERTY
 while IFS='|' read -r registered taken_back property; do
     # shellcheck disable=SC2086 # commands are words
-    wine $registered >/dev/null
+    e2e_wine_out $registered >/dev/null
     step "after $registered" 67 "" - "$property" /i "c:\\nubora-$old-x64.msi"
     # shellcheck disable=SC2086
-    wine $taken_back >/dev/null
+    e2e_wine_out $taken_back >/dev/null
 done <<EOF
 $NUBORA_TOOL report --install-service --allow-writable-folder|$NUBORA_TOOL report --uninstall-service|REPORT_REGISTERED
 reg add HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NuboraService /v EventMessageFile /d c:\\n.exe|reg delete HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NuboraService /f|EVENT_SOURCE_REGISTERED
@@ -168,9 +163,9 @@ e2e_same "both services and the event source, REPORT_OPTIONS appended" "$work/re
 
 # The report service waits for NuboraService, registered automatic and not
 # run since the system started: the removal stops it and waits.
-wine net start NuboraReport >/dev/null || :
-e2e_check "NuboraReport waits for NuboraService" test "$(state NuboraReport)" = RUNNING
-e2e_check "REPORT_OPTIONS kept for upgrades and repairs" test "$(wine reg query 'HKLM\SOFTWARE\Nubora\NuboraReport' \
+e2e_wine_out net start NuboraReport >/dev/null || :
+e2e_check "NuboraReport waits for NuboraService" test "$(e2e_state NuboraReport)" = RUNNING
+e2e_check "REPORT_OPTIONS kept for upgrades and repairs" test "$(e2e_wine_out reg query 'HKLM\SOFTWARE\Nubora\NuboraReport' \
     /v ReportOptions | sed -n 's/^ *ReportOptions *REG_SZ *//p')" = "--console none"
 step "uninstall $old" 0 "" no - /x "c:\\nubora-$old-x64.msi"
 # An upgrade installs over the old version and then removes it, which Wine's

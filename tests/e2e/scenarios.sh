@@ -61,11 +61,9 @@ machine() {
         # shellcheck disable=SC2086
         nubora_netns_add_adapter "$ns" "$name" "$mac" ${addresses//,/ }
         [ -z "$gateway" ] || { nubora_netns_set_gateway "$ns" "$gateway" "$name"; gateways=$((gateways + 1)); }
-    done < <(awk -F= '/^\[/ {if (s) print s "|" k["MAC"] "|" k["ADDRESSES"] "|" k["GATEWAY"] "|" k["DNS"] "|" k["ID"]
-                               s = substr($0, 2, length($0) - 2); delete k; next}
-                      /=/ {k[$1] = substr($0, length($1) + 2)}
-                      END {if (s) print s "|" k["MAC"] "|" k["ADDRESSES"] "|" k["GATEWAY"] "|" k["DNS"] "|" k["ID"]}' \
-                 <(tr -d '\r' <"$1/adapters.ini"))
+    done < <(awk -F= 'function section() { if (s) print s "|" k["MAC"] "|" k["ADDRESSES"] "|" k["GATEWAY"] "|" k["DNS"] "|" k["ID"] }
+                      /^\[/ {section(); s = substr($0, 2, length($0) - 2); delete k; next}
+                      /=/ {k[$1] = substr($0, length($1) + 2)} END {section()}' <(tr -d '\r' <"$1/adapters.ini"))
     [ "$gateways" -le 1 ] || { echo "  one default gateway at most"; return 1; }
     # shellcheck disable=SC2086
     nubora_netns_set_dns "$ns" ${dnslist//,/ }
@@ -79,7 +77,7 @@ run() {
     : >"$windir/netsh_calls.txt"
     : >"$windir/netsh_where.txt"
     rm -f "$windir/post_mark.txt"
-    nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >"$out/stdout" 2>"$out/stderr" || rc=$?
+    e2e_wine "$NUBORA_EXE" >"$out/stdout" 2>"$out/stderr" || rc=$?
     [ "$rc" -eq 0 ] || { echo "  exit code $rc"; ok=1; }
     [ ! -s "$out/stdout" ] || { echo "  printed: $(head -c 200 "$out/stdout")"; ok=1; }
     ! grep -iE 'unhandled|page fault|backtrace' "$out/stderr" >"$out/crash" || { echo "  crashed: $(head -c 300 "$out/crash")"; ok=1; }
@@ -122,9 +120,7 @@ for name in $(cd "$scenarios" && for f in ${NUBORA_SCENARIOS:-*}/; do
     e2e_check "$name: the run" run
     netsh_back
     rm -f "$windir/netsh_sleep_ms.txt"
-    e2e_without_slices "$folder/expected.log" >"$out/expected"
-    e2e_without_slices "$out/block" >"$out/compared"
-    e2e_same "$name: log" "$out/expected" "$out/compared"
+    e2e_same_log "$name: log" "$folder/expected.log" "$out/block"
     tr -d '\r' <"$windir/netsh_calls.txt" >"$out/netsh"
     e2e_same "$name: netsh command lines" "$folder/expected.netsh" "$out/netsh"
     cp "$log" "$windir/report${#told[@]}.log"
@@ -141,11 +137,10 @@ done
 # cmd.exe runs them in turn; the console splits at each report's leading CR LF,
 # the events come in order.
 if [ "${#told[@]}" -gt 0 ]; then
-    { printf '@echo off\r\n'
-      for i in "${!told[@]}"; do printf '"%s" report c:\\windows\\report%d.log\r\n' "$(printf 'Z:%s' "$NUBORA_TOOL" | tr / '\\')" "$i"; done
-    } >"$windir/reports.bat"
+    { printf '@echo off\r\n'; for i in "${!told[@]}"; do
+        printf '"%s" report c:\\windows\\report%d.log\r\n' "$(e2e_winpath "$NUBORA_TOOL")" "$i"; done; } >"$windir/reports.bat"
     : >"$out/console"
-    NUBORA_WINEDEBUG=fixme+advapi,+eventlog nubora_wine "$ns" "$prefix" cmd /c 'c:\windows\reports.bat' >/dev/null 2>"$out/reports.err" || true
+    NUBORA_WINEDEBUG=fixme+advapi,+eventlog e2e_wine cmd /c 'c:\windows\reports.bat' >/dev/null 2>"$out/reports.err" || true
     for ((i = 0; i < 50; i++)); do [ "$(grep -c $'^\r$' "$out/console")" -lt "${#told[@]}" ] || break; sleep 0.1; done
     sleep 0.5
     cp "$out/console" "$out/consoles"
@@ -158,8 +153,7 @@ if [ "${#told[@]}" -gt 0 ]; then
 fi
 if [ "$NUBORA_ARCH" = i686 ]; then
     # The 32-bit cmd.exe tells itself apart, so the post script's check can fail.
-    arch=$(nubora_wine "$ns" "$prefix" 'c:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE%')
-    e2e_check "the 32-bit cmd.exe reports x86" test "$(tr -d '\r' <<<"$arch")" = x86
+    e2e_prints "the 32-bit cmd.exe reports x86" x86 'c:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE%'
     e2e_summary
     exit
 fi
@@ -177,7 +171,7 @@ e2e_check "a 5 MB file: lan0 switched to DHCP" grep -q 'name="lan0" dhcp' "$wind
 
 # The locker holds the file from its "locked" until its standard input ends.
 mkfifo "$out/hold"
-nubora_wine "$ns" "$prefix" "$e2e_root/build/win64/tests/file_locker.exe" 'c:\windows\ipconfig_xen_vm.ini' \
+e2e_wine "$e2e_root/build/win64/tests/file_locker.exe" 'c:\windows\ipconfig_xen_vm.ini' \
     <"$out/hold" >"$out/locked" &
 locker=$!
 exec 7>"$out/hold"
@@ -190,11 +184,8 @@ wait "$locker" || true
 
 rm -f "$log"
 mkdir "$log"
-rc=0
-nubora_wine "$ns" "$prefix" "$NUBORA_EXE" >/dev/null 2>&1 || rc=$?
-e2e_check "a log that cannot be written: exit code 0 ($rc)" test "$rc" -eq 0
-e2e_check "a log that cannot be written: the run still configured" \
-    grep -q 'name="lan0" dhcp' "$windir/netsh_calls.txt"
+e2e_exits 0 "a log that cannot be written" e2e_wine "$NUBORA_EXE"
+e2e_check "a log that cannot be written: the run still configured" grep -q 'name="lan0" dhcp' "$windir/netsh_calls.txt"
 rmdir "$log"
 
 # "-k" is left out: run by hand, Wine's dispatcher connects to the control
@@ -203,7 +194,7 @@ rmdir "$log"
 printf '%s\r\n' "$earlier" >"$log"
 verb_did_nothing() { # VERB: exit code 0, nothing printed, nothing logged
     local rc=0
-    nubora_wine "$ns" "$prefix" "$NUBORA_EXE" "$1" >"$out/verb.out" 2>/dev/null || rc=$?
+    e2e_wine "$NUBORA_EXE" "$1" >"$out/verb.out" 2>/dev/null || rc=$?
     [ "$rc" -eq 0 ] && [ ! -s "$out/verb.out" ] && [ "$(cat "$log")" = "$earlier"$'\r' ] ||
         { echo "  exit code $rc, printed $(head -c 100 "$out/verb.out"), log: $(head -c 300 "$log")"; return 1; }
 }
@@ -213,9 +204,8 @@ done
 
 # A port that cannot be written (COM2: a path that does not exist) is told on
 # standard error, and the report still ends with 0.
-e2e_check "report --console COM2 (no such port): exit code 0" \
-    nubora_wine "$ns" "$prefix" "$NUBORA_TOOL" report --console COM2 >/dev/null 2>"$out/report.err"
-e2e_check "report --console COM2: told on standard error" grep -q 'cannot write to COM2' "$out/report.err"
+e2e_exits 0 "report --console COM2 (no such port)" e2e_wine "$NUBORA_TOOL" report --console COM2
+e2e_check "report --console COM2: told on standard error" grep -q 'cannot write to COM2' "$out/stderr"
 
 # Each executable as shipped: only system DLLs imported, ASLR and DEP, stack
 # canaries linked in; the 32-bit tool large-address-aware; the service under

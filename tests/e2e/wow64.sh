@@ -71,10 +71,8 @@ _nubora_wow64_fetch() {
         "$d/root.tmp" || return 1
     : >"$d/apt/status"
     local key=/usr/share/keyrings/debian-archive-keyring.gpg
-    printf 'deb [arch=amd64 signed-by=%s] %s bookworm-backports main\n' "$key" "$NUBORA_DEBIAN_MIRROR" \
-        >"$d/apt/sources.list"
-    printf 'deb [arch=i386 signed-by=%s] %s bookworm main\n' "$key" "$NUBORA_DEBIAN_MIRROR" \
-        >>"$d/apt/sources.list"
+    printf 'deb [arch=%s signed-by=%s] %s %s main\n' amd64 "$key" "$NUBORA_DEBIAN_MIRROR" bookworm-backports \
+        i386 "$key" "$NUBORA_DEBIAN_MIRROR" bookworm >"$d/apt/sources.list"
     _nubora_wow64_apt update >"$d/apt/update.log" 2>&1 ||
         { nubora_die "apt-get update (private sources) failed: $(tail -n 2 "$d/apt/update.log")"; return 1; }
     local -a want=(qemu-user/bookworm-backports)
@@ -89,9 +87,7 @@ _nubora_wow64_fetch() {
     # Lay the packages' /lib into /usr/lib (this system has merged /usr), and
     # give the 32-bit side the zlib1.dll that libwine's install script makes
     # (the installed libwine made the i386 one too).
-    if [ -d "$d/root.tmp/lib" ]; then
-        cp -a "$d/root.tmp/lib/." "$d/root.tmp/usr/lib/" && rm -rf "$d/root.tmp/lib" || return 1
-    fi
+    [ ! -d "$d/root.tmp/lib" ] || { cp -a "$d/root.tmp/lib/." "$d/root.tmp/usr/lib/" && rm -rf "$d/root.tmp/lib"; } || return 1
     cp /usr/lib/x86_64-linux-gnu/wine/i386-windows/zlib1.dll \
         "$d/root.tmp/usr/lib/i386-linux-gnu/wine/i386-windows/" || return 1
     rm -rf "$d/root.tmp/usr/share/doc" "$d/debs"
@@ -109,9 +105,7 @@ nubora_wow64_fetch() {
 # first). The exit status is COMMAND's.
 nubora_wow64_exec() {
     local d=$NUBORA_WOW64_DIR
-    if [ ! -x "$d/qemu-i386" ] || [ ! -d "$d/root/usr/lib" ]; then
-        nubora_die "no emulator in $d"; return 1
-    fi
+    [ -x "$d/qemu-i386" ] && [ -d "$d/root/usr/lib" ] || { nubora_die "no emulator in $d"; return 1; }
     mkdir -p /run/netns /etc/netns || return 1
     # shellcheck disable=SC2016  # expanded by the inner shell
     unshare --user --map-root-user --mount --net --propagation private bash -c '
@@ -134,7 +128,5 @@ nubora_wow64_exec() {
 nubora_wow64_check() {
     local out
     out=$(nubora_wow64_exec /usr/lib/wine/wine --version 2>&1) || true
-    if [[ $out != wine-* ]]; then
-        nubora_die "the 32-bit Wine loader does not run under the emulator: $out"; return 1
-    fi
+    [[ $out == wine-* ]] || { nubora_die "the 32-bit Wine loader does not run under the emulator: $out"; return 1; }
 }
