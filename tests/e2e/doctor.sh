@@ -44,6 +44,13 @@ e2e_check "mac-absent: mgmt's MAC" has_finding "$out/findings" mac-absent mgmt m
 e2e_check "findings: valid against nubora/doctor/doctor.schema.json" \
     e2e_valid_json "$e2e_root/nubora/doctor/doctor.schema.json" "$out/findings"
 
+# A backup onto a file that exists (the INI itself) is refused before any
+# change: the fix below still finds the ghost.
+doctor over --fix ghost-addresses --backup 'c:\windows\ipconfig_xen_vm.ini'
+e2e_check "--backup onto the INI: refused (error 80), the INI as it was" eval \
+    'grep -q "error 80: the file exists); nothing changed" "$out/over" "$out/over.err" &&
+     cmp -s "$data/ipconfig_xen_vm.ini" "$windir/ipconfig_xen_vm.ini"'
+
 # The key gone and back as it was: the backup was written and holds it.
 doctor fix --fix ghost-addresses --backup 'c:\windows\ghost.reg'
 doctor after --json
