@@ -15,16 +15,6 @@
 
 namespace {
 
-template <typename Text>
-std::vector<Text> Pieces(const Text& text, const Text& end) {
-  std::vector<Text> pieces;
-  for (std::size_t at = 0, found; at <= text.size(); at = found + end.size()) {
-    found = std::min(text.find(end, at), text.size());
-    pieces.push_back(text.substr(at, found - at));
-  }
-  return pieces;
-}
-
 // Each line as it should show, given its text and the cut line.
 template <typename Text>
 void CheckCut(const std::vector<std::wstring>& lines, const std::vector<Text>& got, bool cut,
@@ -51,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::wstring> lines;
   std::size_t total = 0;  // past both limits, and no further: each line costs
   for (int i = 0; i < 1 + data[0] % 64 && total < 2 * kEventTextLimit; ++i) {
-    for (const std::wstring& piece : Pieces(text, std::wstring(L"\n"))) {
+    for (const std::wstring& piece : fuzz::Split(text, std::wstring(L"\n"))) {
       if (lines.size() == 2048) break;
       lines.emplace_back();
       for (int j = 0; j < 1 + data[1] % 16; ++j) lines.back() += piece;
@@ -66,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   FUZZ_CHECK(console.size() <= kConsoleLimit && console.rfind("\r\n", 0) == 0);
   FUZZ_CHECK(Utf8(FromUtf8(console)) == console);  // no character split
-  std::vector<std::string> shown = Pieces(console.substr(2), std::string("\r\n"));
+  std::vector<std::string> shown = fuzz::Split(console.substr(2), std::string("\r\n"));
   FUZZ_CHECK(shown.back().empty());  // CR LF after the last line too
   shown.pop_back();
   std::size_t whole = 2, event = lines.empty() ? 0 : lines.size() * 2 - 2;
@@ -78,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::wstring told = EventText(lines);
   FUZZ_CHECK(told.size() < kEventTextLimit);
-  std::vector<std::wstring> events = Pieces(told, std::wstring(L"\r\n"));
+  std::vector<std::wstring> events = fuzz::Split(told, std::wstring(L"\r\n"));
   if (lines.empty()) events.clear();
   CheckCut<std::wstring>(lines, events, event >= kEventTextLimit, [](std::wstring line) {
     std::replace(line.begin(), line.end(), L'%', L'\xFF05');

@@ -46,24 +46,29 @@ std::string Expand(const std::uint8_t* data, std::size_t size) {
   return log.substr(0, kMaxLog);
 }
 
+// A start line: "start time", a date and a time; cut at the end of the
+// file, any beginning of them.
 std::size_t StartLines(const std::string& bytes) {
-  static const std::regex start(
-      "start time [0-9]+-[0-9]+-[0-9]+,[ 0-9][0-9]:[ 0-9][0-9]:[ 0-9][0-9]\r?$");
-  static const std::regex cut(
-      "start time( ([0-9]+(-([0-9]+(-([0-9]+(,([ 0-9]([0-9](:([ 0-9]([0-9](:([ "
-      "0-9]([0-9])?)?)?)?)?)"
-      "?)?)?)?)?)?)?)?)?)?\r?$");
+  static const char* const kParts[] = {" ",      "[0-9]+", "-",      "[0-9]+", "-",
+                                       "[0-9]+", ",",      "[ 0-9]", "[0-9]",  ":",
+                                       "[ 0-9]", "[0-9]",  ":",      "[ 0-9]", "[0-9]"};
+  static const std::regex start = [] {
+    std::string whole;
+    for (const char* part : kParts) whole += part;
+    return std::regex("start time" + whole + "\r?$");
+  }();
+  static const std::regex cut = [] {
+    std::string begun;
+    for (std::size_t i = std::size(kParts); i-- > 0;)
+      begun = std::string("(") + kParts[i] + begun + ")?";
+    return std::regex("start time" + begun + "\r?$");
+  }();
+  const std::vector<std::string> lines = nubora::fuzz::Split(bytes, std::string("\n"));
   std::size_t count = 0;
-  for (std::size_t at = 0; at <= bytes.size();) {
-    std::size_t end = bytes.find('\n', at);
-    const bool last = end == std::string::npos;
-    if (last) end = bytes.size();
-    static const std::string kStart = "start time";
-    const auto begin = bytes.begin() + at, stop = bytes.begin() + end;
-    if (std::search(begin, stop, kStart.begin(), kStart.end()) != stop) {  // the regex is slow
-      count += std::regex_search(begin, stop, last ? cut : start);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find("start time") != std::string::npos) {  // the regex is slow
+      count += std::regex_search(lines[i], i + 1 == lines.size() ? cut : start);
     }
-    at = end + 1;
   }
   return count;
 }
@@ -117,8 +122,7 @@ bool Same(const nubora::RunStatus& a, const nubora::RunStatus& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes = Expand(data, size);
-  const std::string& nativePath =
-      nubora::fuzz::FileWith(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  const std::string nativePath = nubora::fuzz::FileWith(bytes);
   nubora::SharedReadFile log;
   unsigned long error = 0;
   FUZZ_CHECK(log.Open(nubora::fuzz::Wide(nativePath), error));
