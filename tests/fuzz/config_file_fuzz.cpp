@@ -8,7 +8,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nubora;
-  fuzz::QuietLog();
   const std::string nativePath = fuzz::FileWith(std::string(data, data + size));
   const std::unique_ptr<AdapterConfigList> list = ReadConfigFile(fuzz::Wide(nativePath).c_str());
   IniDocument document;

@@ -15,7 +15,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nubora;
-  fuzz::QuietLog();
   std::vector<std::string> parts = fuzz::Split(std::string(data, data + size), std::string("\x1E"));
   parts.resize(std::max<std::size_t>(parts.size(), 3));
   const char* const kNames[] = {"ini", "machine", "log"};
@@ -58,7 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(headed == diagnosis.findings.size());
   const std::wstring total = Number(counts[2]) + L" error(s), " + Number(counts[1]) +
                              L" warning(s), " + Number(counts[0]) + L" info\n";
-  FUZZ_CHECK(text.size() >= total.size() &&
-             text.compare(text.size() - total.size(), total.size(), total) == 0);
+  FUZZ_CHECK(text.size() >= total.size() && text.substr(text.size() - total.size()) == total);
   return 0;
 }

@@ -8,15 +8,6 @@
 
 namespace nubora::fuzz {
 
-void QuietLog() {
-  static const bool done = [] {
-    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) std::setlocale(LC_ALL, "C");
-    SetLogStream(std::fopen("/dev/null", "w"));
-    return true;
-  }();
-  (void)done;
-}
-
 const std::string& TempFolder() {
   static const struct Temporary {
     Temporary() {
@@ -40,3 +31,12 @@ std::string FileWith(const std::string& bytes, const char* name) {
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 }  // namespace nubora::fuzz
+
+// Before the first input of each target that writes its input to a file: the
+// log to the null device under a UTF-8 locale, so that every message is still
+// formatted and converted.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) std::setlocale(LC_ALL, "C");
+  nubora::SetLogStream(std::fopen("/dev/null", "w"));
+  return 0;
+}

@@ -10,10 +10,6 @@
 
 namespace nubora::fuzz {
 
-// Sends the log to the null device under a UTF-8 locale, once per process, so
-// that every message is still formatted and converted.
-void QuietLog();
-
 // This process's own temporary folder (removed at exit), and `bytes` written
 // to the file `name` in it: its path.
 const std::string& TempFolder();

@@ -14,9 +14,10 @@
 #include "nubora/machine/stand_ins.h"
 #include "platform/system_errors.h"
 
+using namespace nubora;
+
 namespace {
 
-using nubora::RegistryValue;
 using Keys = std::vector<std::pair<std::wstring, std::vector<RegistryValue>>>;
 
 // In quotes; only \\ and \" escape.
@@ -34,17 +35,16 @@ bool ParseReg(const std::string& bytes, Keys& keys) {
   static const std::wregex kValue(L"(?:@|" + kQuoted + L")=(?:" + kQuoted +
                                   L"|dword:([0-9a-f]{8})|hex(?:\\(([0-9a-f]{1,8})\\))?:"
                                   L"((?:[0-9a-f]{2}(?:,[0-9a-f]{2})*)?))");
-  const std::wstring kHeader = L"Windows Registry Editor Version 5.00\r\n";
-  if (bytes.size() % 2 != 0 || bytes.compare(0, 2, "\xFF\xFE") != 0) return false;
-  std::wstring text;
-  for (std::size_t i = 2; i < bytes.size(); i += 2) {
+  const std::wstring kHeader = L"\xFEFFWindows Registry Editor Version 5.00\r\n";
+  if (bytes.size() % 2 != 0) return false;
+  std::wstring text;  // UTF-16LE
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
     text += wchar_t(std::uint8_t(bytes[i]) | std::uint8_t(bytes[i + 1]) << 8);
   }
   if (text.rfind(kHeader, 0) != 0) return false;
   std::string kinds;  // of each line: blank, key or value
   std::wsmatch m;
-  for (const std::wstring& line :
-       nubora::fuzz::Split(text.substr(kHeader.size()), std::wstring(L"\r\n"))) {
+  for (const std::wstring& line : fuzz::Split(text.substr(kHeader.size()), std::wstring(L"\r\n"))) {
     if (line.empty()) {
       kinds += 'b';
     } else if (std::regex_match(line, m, kKey)) {
@@ -52,10 +52,10 @@ bool ParseReg(const std::string& bytes, Keys& keys) {
       keys.push_back({m[1], {}});
     } else if (!keys.empty() && std::regex_match(line, m, kValue)) {
       kinds += 'v';
-      RegistryValue value{Unquoted(m[1]), m[4].matched ? Hex(m[4]) : nubora::kRegBinary, {}};
-      if (m[2].matched) value = nubora::TextValue(value.name, nubora::kRegSz, {Unquoted(m[2])});
+      RegistryValue value{Unquoted(m[1]), m[4].matched ? Hex(m[4]) : kRegBinary, {}};
+      if (m[3].matched) value.type = kRegDword;
+      if (m[2].matched) value = TextValue(value.name, kRegSz, {Unquoted(m[2])});
       for (int i = 0; m[3].matched && i < 4; ++i) value.data.push_back(Hex(m[3]) >> 8 * i & 0xFF);
-      if (m[3].matched) value.type = nubora::kRegDword;
       for (long i = 0; m[5].matched && i < m[5].length(); i += 3) {
         value.data.push_back(Hex(m[5].str().substr(i, 2)));
       }
@@ -71,7 +71,6 @@ bool ParseReg(const std::string& bytes, Keys& keys) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace nubora;
   std::size_t at = 0;
   const auto byte = [&]() -> unsigned long { return at < size ? data[at++] : 0; };
   const auto units = [&](std::size_t count) {
@@ -79,16 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (unsigned long low; count-- > 0;) low = byte(), text += wchar_t(low | byte() << 8);
     return text;
   };
-  const auto control = [](const std::wstring& name) {
-    return std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < L' '; });
-  };
   MachineDescription description;
   std::vector<std::wstring> keys;
   bool unsafe = false;
   while (at < size) {
     const unsigned kind = byte();
     const std::wstring name = units(byte() % 32);
-    unsafe = unsafe || control(name);
+    unsafe = unsafe || std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < L' '; });
     if (kind % 4 == 0 || keys.empty()) {
       keys.push_back(name);
       description.registry[name];
