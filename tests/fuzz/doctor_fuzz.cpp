@@ -4,7 +4,6 @@
 // evidence names the JSON schema lists, a section of the INI or none, an
 // address and a MAC in the schema's form; the text shows each finding once
 // and counts them right.
-#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -14,32 +13,12 @@
 #include "nubora/machine/stand_ins.h"
 #include "nubora/runtext/run_text.h"
 
-namespace {
-
-const nlohmann::json& FindingSchema() {
-  static const nlohmann::json schema = [] {
-    std::ifstream file(NUBORA_DOCTOR_SCHEMA);
-    return nlohmann::json::parse(file)["definitions"]["finding"]["properties"];
-  }();
-  return schema;
-}
-
-bool Listed(const nlohmann::json& list, const std::string& name) {
-  return std::find(list.begin(), list.end(), name) != list.end();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nubora;
-  fuzz::QuietLog();
-  std::vector<std::string> parts = fuzz::Split(std::string(data, data + size), '\x1E');
+  std::vector<std::string> parts = fuzz::Split(std::string(data, data + size), std::string("\x1E"));
   parts.resize(std::max<std::size_t>(parts.size(), 3));
   const char* const kNames[] = {"ini", "machine", "log"};
-  for (int i = 0; i < 3; ++i) {
-    fuzz::FileWith(reinterpret_cast<const std::uint8_t*>(parts[i].data()), parts[i].size(),
-                   kNames[i]);
-  }
+  for (int i = 0; i < 3; ++i) fuzz::FileWith(parts[i], kNames[i]);
   MachineDescription description;
   std::wstring error;
   const std::wstring folder = fuzz::Wide(fuzz::TempFolder()) + L"/";
@@ -48,13 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Diagnosis diagnosis = Diagnose(folder + L"ini", description.log, machine.View());
   FUZZ_CHECK(diagnosis.adaptersError == 0);
 
-  const nlohmann::json& schema = FindingSchema();
+  static const nlohmann::json schema = nlohmann::json::parse(
+      std::ifstream(NUBORA_DOCTOR_SCHEMA))["definitions"]["finding"]["properties"];
+  const auto listed = [](const nlohmann::json& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+  };
   static const std::wregex kForms[] = {std::wregex(L"[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"),
                                        std::wregex(L"([0-9a-f]{2}-){5}[0-9a-f]{2}")};
   std::size_t counts[3] = {};
   for (const Finding& finding : diagnosis.findings) {
-    FUZZ_CHECK(Listed(schema["id"]["enum"], finding.id));
-    FUZZ_CHECK(Listed(schema["severity"]["enum"], SeverityText(finding.severity)));
+    FUZZ_CHECK(listed(schema["id"]["enum"], finding.id));
+    FUZZ_CHECK(listed(schema["severity"]["enum"], SeverityText(finding.severity)));
     ++counts[static_cast<int>(finding.severity)];
     FUZZ_CHECK(finding.section.empty() ||
                std::count(diagnosis.sections.begin(), diagnosis.sections.end(), finding.section));
@@ -74,7 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(headed == diagnosis.findings.size());
   const std::wstring total = Number(counts[2]) + L" error(s), " + Number(counts[1]) +
                              L" warning(s), " + Number(counts[0]) + L" info\n";
-  FUZZ_CHECK(text.size() >= total.size() &&
-             text.compare(text.size() - total.size(), total.size(), total) == 0);
+  FUZZ_CHECK(text.size() >= total.size() && text.substr(text.size() - total.size()) == total);
   return 0;
 }

@@ -1,30 +1,19 @@
 #include "fuzz_support.h"
 
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <string>
+#include <fstream>
 
 #include "netconfig/log.h"
 
 namespace nubora::fuzz {
-
-void QuietLog() {
-  static const bool done = [] {
-    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) std::setlocale(LC_ALL, "C");
-    SetLogStream(std::fopen("/dev/null", "w"));
-    return true;
-  }();
-  (void)done;
-}
 
 const std::string& TempFolder() {
   static const struct Temporary {
     Temporary() {
       const char* folder = std::getenv("TMPDIR");
       path = std::string(folder != nullptr ? folder : "/tmp") + "/nubora-fuzz-XXXXXX";
-      if (mkdtemp(&path[0]) == nullptr) Fail("mkdtemp", __FILE__, __LINE__);
+      FUZZ_CHECK(mkdtemp(&path[0]) != nullptr);
     }
     ~Temporary() { std::filesystem::remove_all(path); }
     std::string path;
@@ -32,32 +21,22 @@ const std::string& TempFolder() {
   return folder.path;
 }
 
-std::string FileWith(const std::uint8_t* data, std::size_t size, const char* name) {
+std::string FileWith(const std::string& bytes, const char* name) {
   const std::string path = TempFolder() + "/" + name;
-  std::FILE* stream = std::fopen(path.c_str(), "wb");
-  FUZZ_CHECK(stream != nullptr);
-  FUZZ_CHECK(std::fwrite(data, 1, size, stream) == size);
-  std::fclose(stream);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  FUZZ_CHECK(file.write(bytes.data(), bytes.size()) && file.flush());
   return path;
 }
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts(1);
-  for (char c : text) {
-    if (c == separator) {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  return parts;
-}
-
-void Fail(const char* condition, const char* file, int line) {
-  std::fprintf(stderr, "%s:%d: property broken: %s\n", file, line, condition);
-  std::abort();
-}
-
 }  // namespace nubora::fuzz
+
+// Before the first input of each target that writes its input to a file: the
+// log to the null device under a UTF-8 locale, so that every message is still
+// formatted and converted.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) std::setlocale(LC_ALL, "C");
+  nubora::SetLogStream(std::fopen("/dev/null", "w"));
+  return 0;
+}

@@ -2,10 +2,7 @@
 // with the section that is wrong; of one it reads, the adapters it lists,
 // written back as an adapters file, read again the same (those whose ID is
 // printable ASCII: the permanent name is kept narrow).
-#include <algorithm>
 #include <cstdio>
-#include <cwchar>
-#include <iterator>
 
 #include "fuzz_support.h"
 #include "nubora/machine/adapters_file.h"
@@ -26,9 +23,13 @@ std::wstring Addresses(const std::vector<nubora::AdapterAddress>& list, bool wit
   return text;
 }
 
+// Every field the file tells, of the adapters whose ID is printable ASCII;
+// UTF-8, which holds any name the reader gives.
 std::string AdaptersFile(const std::vector<nubora::AdapterInfo>& adapters) {
   std::wstring text;
   for (const nubora::AdapterInfo& adapter : adapters) {
+    const auto printable = [](char c) { return c > ' ' && c < 0x7F; };
+    if (!std::all_of(adapter.name.begin(), adapter.name.end(), printable)) continue;
     wchar_t mac[32];
     const std::uint8_t* m = adapter.physical;
     std::swprintf(mac, 32, L"%02x-%02x-%02x-%02x-%02x-%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
@@ -37,43 +38,14 @@ std::string AdaptersFile(const std::vector<nubora::AdapterInfo>& adapters) {
             L"\nDNS=" + Addresses(adapter.dns, false) + L"\nID=" +
             nubora::fuzz::Wide(adapter.name) + L"\n";
   }
-  std::string bytes = "\xFF\xFE";  // UTF-16LE: a lone surrogate too stays as it is
-  const auto unit = [&bytes](unsigned c) { bytes += {char(c & 0xFF), char(c >> 8)}; };
-  for (const wchar_t c : text) {
-    if (static_cast<unsigned long>(c) > 0xFFFF) {
-      unit(0xD800 + ((c - 0x10000) >> 10));
-      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      unit(c);
-    }
-  }
-  return bytes;
-}
-
-bool Ascii(const std::string& name) {
-  return std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7F; });
-}
-
-bool Same(const nubora::AdapterAddress& a, const nubora::AdapterAddress& b) {
-  return a.present == b.present && a.ipv4 == b.ipv4 && a.prefixLength == b.prefixLength;
-}
-
-bool Same(const nubora::AdapterInfo& a, const nubora::AdapterInfo& b) {
-  const auto same = [](const auto& x, const auto& y) {
-    return std::equal(x.begin(), x.end(), y.begin(), y.end(),
-                      [](const auto& p, const auto& q) { return Same(p, q); });
-  };
-  return a.name == b.name && a.friendlyName == b.friendlyName &&
-         std::equal(a.physical, a.physical + 8, b.physical) && same(a.unicast, b.unicast) &&
-         same(a.gateways, b.gateways) && same(a.dns, b.dns);
+  return "\xEF\xBB\xBF" + nubora::Utf8(text);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nubora;
-  fuzz::QuietLog();
-  const std::string nativePath = fuzz::FileWith(data, size);
+  const std::string nativePath = fuzz::FileWith(std::string(data, data + size));
   MachineDescription machine;
   std::wstring error;
   IniDocument document;
@@ -91,16 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(machine.firstLook.size() == addresses && machine.laterLook.size() == addresses);
   FUZZ_CHECK(machine.adapters.size() <= machine.devices.size());
 
-  std::vector<AdapterInfo> kept, again;
-  std::copy_if(machine.adapters.begin(), machine.adapters.end(), std::back_inserter(kept),
-               [](const AdapterInfo& adapter) { return Ascii(adapter.name); });
-  const std::string written = AdaptersFile(kept);
-  const bool read = LoadAdaptersFile(
-      fuzz::Wide(fuzz::FileWith(reinterpret_cast<const std::uint8_t*>(written.data()),
-                                written.size(), "written")),
-      again, error);
-  FUZZ_CHECK(read == !kept.empty());
-  FUZZ_CHECK(std::equal(again.begin(), again.end(), kept.begin(), kept.end(),
-                        [](const AdapterInfo& a, const AdapterInfo& b) { return Same(a, b); }));
+  std::vector<AdapterInfo> again;
+  const std::string written = AdaptersFile(machine.adapters);
+  FUZZ_CHECK(LoadAdaptersFile(fuzz::Wide(fuzz::FileWith(written, "written")), again, error) ==
+             (written.size() > 3));            // an adapter is written
+  FUZZ_CHECK(AdaptersFile(again) == written);  // as the writer tells every field
   return 0;
 }

@@ -6,52 +6,24 @@
 // The input: how often the lines stand, how often each line's text, whether
 // the rest is UTF-8 or UTF-16 units (a lone surrogate too), then the lines.
 #include <algorithm>
-#include <functional>
 
 #include "fuzz_support.h"
 #include "nubora/report/report_lines.h"
 #include "nubora/report/report_text.h"
 #include "platform/text.h"
 
-namespace {
-
-template <typename Text>
-std::vector<Text> Pieces(const Text& text, const Text& end) {
-  std::vector<Text> pieces;
-  for (std::size_t at = 0, found; at <= text.size(); at = found + end.size()) {
-    found = std::min(text.find(end, at), text.size());
-    pieces.push_back(text.substr(at, found - at));
-  }
-  return pieces;
-}
-
-// Each line as it should show, given its text and the cut line.
-template <typename Text>
-void CheckCut(const std::vector<std::wstring>& lines, const std::vector<Text>& got, bool cut,
-              const std::function<Text(const std::wstring&)>& shown) {
-  FUZZ_CHECK(cut ? !got.empty() && got.size() <= lines.size() : got.size() == lines.size());
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    FUZZ_CHECK(got[i] == (cut && i + 1 == got.size() ? shown(nubora::CutLine(lines.size() - i))
-                                                     : shown(lines[i])));
-  }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nubora;
   if (size < 3) return 0;
-  std::wstring text;
-  if (data[2] % 2 == 0) {
-    text = FromUtf8(std::string(data + 3, data + size));
-  } else {
-    for (std::size_t i = 3; i + 1 < size; i += 2) text += wchar_t(data[i] | data[i + 1] << 8);
+  std::wstring text = data[2] % 2 == 0 ? FromUtf8(std::string(data + 3, data + size)) : L"";
+  for (std::size_t i = 3; data[2] % 2 != 0 && i + 1 < size; i += 2) {
+    text += wchar_t(data[i] | data[i + 1] << 8);
   }
   std::replace(text.begin(), text.end(), L'\r', L'\n');
   std::vector<std::wstring> lines;
   std::size_t total = 0;  // past both limits, and no further: each line costs
   for (int i = 0; i < 1 + data[0] % 64 && total < 2 * kEventTextLimit; ++i) {
-    for (const std::wstring& piece : Pieces(text, std::wstring(L"\n"))) {
+    for (const std::wstring& piece : fuzz::Split(text, std::wstring(L"\n"))) {
       if (lines.size() == 2048) break;
       lines.emplace_back();
       for (int j = 0; j < 1 + data[1] % 16; ++j) lines.back() += piece;
@@ -66,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   FUZZ_CHECK(console.size() <= kConsoleLimit && console.rfind("\r\n", 0) == 0);
   FUZZ_CHECK(Utf8(FromUtf8(console)) == console);  // no character split
-  std::vector<std::string> shown = Pieces(console.substr(2), std::string("\r\n"));
+  std::vector<std::string> shown = fuzz::Split(console.substr(2), std::string("\r\n"));
   FUZZ_CHECK(shown.back().empty());  // CR LF after the last line too
   shown.pop_back();
   std::size_t whole = 2, event = lines.empty() ? 0 : lines.size() * 2 - 2;
@@ -74,13 +46,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     whole += consoleLine(line).size() + 2;
     event += line.size();
   }
-  CheckCut<std::string>(lines, shown, whole > kConsoleLimit, consoleLine);
+  // Each line as it should show, given its text and the cut line.
+  const auto checkCut = [&lines](const auto& got, bool cut, const auto& shown) {
+    FUZZ_CHECK(cut ? !got.empty() && got.size() <= lines.size() : got.size() == lines.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      FUZZ_CHECK(got[i] ==
+                 (cut && i + 1 == got.size() ? shown(CutLine(lines.size() - i)) : shown(lines[i])));
+    }
+  };
+  checkCut(shown, whole > kConsoleLimit, consoleLine);
 
   const std::wstring told = EventText(lines);
   FUZZ_CHECK(told.size() < kEventTextLimit);
-  std::vector<std::wstring> events = Pieces(told, std::wstring(L"\r\n"));
+  std::vector<std::wstring> events = fuzz::Split(told, std::wstring(L"\r\n"));
   if (lines.empty()) events.clear();
-  CheckCut<std::wstring>(lines, events, event >= kEventTextLimit, [](std::wstring line) {
+  checkCut(events, event >= kEventTextLimit, [](std::wstring line) {
     std::replace(line.begin(), line.end(), L'%', L'\xFF05');
     return line;
   });

@@ -21,29 +21,28 @@
 #include "nubora/runtext/run_text.h"
 #include "platform/log_file.h"
 
+using namespace nubora;
+
 namespace {
 
 // Past the forward reader's first chunk and the lines a run keeps, and no
 // more: each line costs.
 constexpr std::size_t kMaxLog = (1 << 20) + (1 << 18);
-constexpr std::size_t kMaxLines = nubora::kKeptRunLines + 4096;
-const char kRepeat[] = "\xFF\xFE";
+constexpr std::size_t kMaxLines = kKeptRunLines + 4096;
 
 std::string Expand(const std::uint8_t* data, std::size_t size) {
-  const std::string input(reinterpret_cast<const char*>(data), size);
+  const std::string input(data, data + size);
   std::string log;
   std::size_t piece = 0, lines = 0;
-  for (std::size_t at = input.find(kRepeat); at != std::string::npos && at + 3 <= size;
-       at = input.find(kRepeat, piece)) {
+  for (std::size_t at; (at = input.find("\xFF\xFE", piece)) != std::string::npos && at + 3 <= size;
+       piece = at + 3) {
     const std::size_t pieceLines = std::count(&input[piece], &input[at], '\n');
-    for (std::size_t i = 0; i < data[at + 2] && log.size() < kMaxLog && lines < kMaxLines; ++i) {
+    for (std::size_t i = 0; i < data[at + 2] && log.size() < kMaxLog && lines < kMaxLines;
+         ++i, lines += pieceLines) {
       log.append(input, piece, at - piece);
-      lines += pieceLines;
     }
-    piece = at + 3;
   }
-  log.append(input, piece, std::string::npos);
-  return log.substr(0, kMaxLog);
+  return (log + input.substr(piece)).substr(0, kMaxLog);
 }
 
 std::size_t StartLines(const std::string& bytes) {
@@ -53,17 +52,12 @@ std::size_t StartLines(const std::string& bytes) {
       "start time( ([0-9]+(-([0-9]+(-([0-9]+(,([ 0-9]([0-9](:([ 0-9]([0-9](:([ "
       "0-9]([0-9])?)?)?)?)?)"
       "?)?)?)?)?)?)?)?)?)?\r?$");
+  const std::vector<std::string> lines = fuzz::Split(bytes, std::string("\n"));
   std::size_t count = 0;
-  for (std::size_t at = 0; at <= bytes.size();) {
-    std::size_t end = bytes.find('\n', at);
-    const bool last = end == std::string::npos;
-    if (last) end = bytes.size();
-    static const std::string kStart = "start time";
-    const auto begin = bytes.begin() + at, stop = bytes.begin() + end;
-    if (std::search(begin, stop, kStart.begin(), kStart.end()) != stop) {  // the regex is slow
-      count += std::regex_search(begin, stop, last ? cut : start);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find("start time") != std::string::npos) {  // the regex is slow
+      count += std::regex_search(lines[i], i + 1 == lines.size() ? cut : start);
     }
-    at = end + 1;
   }
   return count;
 }
@@ -71,75 +65,66 @@ std::size_t StartLines(const std::string& bytes) {
 // A line that begins with a prefix the service writes a name after: a name
 // may read like a start line.
 bool HoldsNames(const std::string& bytes) {
-  for (const wchar_t* wide :
-       {nubora::kParsingSectionPrefix, nubora::kAdapterFoundPrefix, nubora::kSnapshotNamePrefix}) {
-    const std::string prefix(wide, wide + std::wcslen(wide));
-    if (bytes.compare(0, prefix.size(), prefix) == 0 ||
-        bytes.find('\n' + prefix) != std::string::npos) {
+  const std::string lines = "\n" + bytes;
+  for (const wchar_t* prefix : {kParsingSectionPrefix, kAdapterFoundPrefix, kSnapshotNamePrefix}) {
+    if (lines.find("\n" + std::string(prefix, prefix + std::wcslen(prefix))) != std::string::npos) {
       return true;
     }
   }
   return false;
 }
 
-void CheckVerdict(const nubora::RunStatus& run) {
-  using nubora::Verdict;
+void CheckVerdict(const RunStatus& run) {
   FUZZ_CHECK((run.verdict == Verdict::kIncomplete) == !run.ended);
   if (run.verdict == Verdict::kConfigured || run.verdict == Verdict::kNothingToConfigure) {
-    FUZZ_CHECK(run.unrecognisedCount == 0 && run.cutShort.number == 0 && run.notKeptLines == 0);
-    FUZZ_CHECK(run.brokenOffAt == 0 && run.earlierRunAt == 0);
-    for (const nubora::SectionEntry& section : run.sections) {
-      FUZZ_CHECK(section.outcome == nubora::SectionOutcome::kStatic ||
-                 section.outcome == nubora::SectionOutcome::kDhcp ||
-                 section.outcome == nubora::SectionOutcome::kDisabled);
+    FUZZ_CHECK(run.unrecognisedCount == 0 && run.cutShort.number == 0 && run.notKeptLines == 0 &&
+               run.brokenOffAt == 0 && run.earlierRunAt == 0);
+    for (const SectionEntry& section : run.sections) {
+      FUZZ_CHECK(section.outcome == SectionOutcome::kStatic ||
+                 section.outcome == SectionOutcome::kDhcp ||
+                 section.outcome == SectionOutcome::kDisabled);
     }
   }
   if (run.verdict == Verdict::kNothingToConfigure) FUZZ_CHECK(run.records.empty());
   if (run.verdict == Verdict::kConfigured) {
-    FUZZ_CHECK(!run.endTime.empty() && run.postScript.end == nubora::CommandEnd::kEnded);
-    for (const nubora::RecordEntry& record : run.records) {
+    FUZZ_CHECK(!run.endTime.empty() && run.postScript.end == CommandEnd::kEnded);
+    for (const RecordEntry& record : run.records) {
       FUZZ_CHECK(record.foundPass > 0 && !record.connection.empty() && record.sameMacAs == 0);
     }
   }
-  FUZZ_CHECK(run.unrecognised.size() <= nubora::kMaxKeptLines);
-  FUZZ_CHECK(run.unrecognisedCount + run.sections.size() <= nubora::kKeptRunLines);
+  FUZZ_CHECK(run.unrecognised.size() <= kMaxKeptLines);
+  FUZZ_CHECK(run.unrecognisedCount + run.sections.size() <= kKeptRunLines);
   FUZZ_CHECK((run.notKeptLines > 0) == (run.ownReason != nullptr));
   FUZZ_CHECK(run.ownReason == nullptr || run.reason == run.ownReason->c_str());
-}
-
-// Everything the run tells, every line number it tells included.
-bool Same(const nubora::RunStatus& a, const nubora::RunStatus& b) {
-  return a.verdict == b.verdict && nubora::RunText(a) == nubora::RunText(b) &&
-         (a.firstLine == 0 || a.firstLine == b.firstLine);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes = Expand(data, size);
-  const std::string& nativePath =
-      nubora::fuzz::FileWith(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  nubora::SharedReadFile log;
+  SharedReadFile log;
   unsigned long error = 0;
-  FUZZ_CHECK(log.Open(nubora::fuzz::Wide(nativePath), error));
-  const std::size_t starts = StartLines(bytes);
-  const bool names = HoldsNames(bytes);
+  FUZZ_CHECK(log.Open(fuzz::Wide(fuzz::FileWith(bytes)), error));
   static const unsigned kCodePages[] = {1252, 936, 65001, 932, 949, 950};
   const unsigned codePage = kCodePages[size % 6];
-  nubora::RunStatus last[3];  // the last runs, the very last at [runs % 3]
+  RunStatus last[3];  // the last runs, the very last at [runs % 3]
   std::size_t visited = 0;
-  const nubora::LogScan scan = nubora::ScanRuns(log, codePage, [&](nubora::RunStatus&& run) {
+  const LogScan scan = ScanRuns(log, codePage, [&](RunStatus&& run) {
     CheckVerdict(run);
     last[++visited % 3] = std::move(run);
     return true;
   });
   FUZZ_CHECK(!scan.noMemory && visited == scan.runs);
-  FUZZ_CHECK(names ? scan.runs <= starts : scan.runs == starts);
+  const std::size_t starts = StartLines(bytes);
+  FUZZ_CHECK(HoldsNames(bytes) ? scan.runs <= starts : scan.runs == starts);
   for (std::size_t fromEnd = 1; fromEnd <= 3; ++fromEnd) {
-    nubora::RunStatus run;
-    const bool found = nubora::ReadRunFromEnd(log, fromEnd, codePage, run);
+    RunStatus run;
+    const bool found = ReadRunFromEnd(log, fromEnd, codePage, run);
     FUZZ_CHECK(found == (scan.runs >= fromEnd));
-    if (found) FUZZ_CHECK(Same(run, last[(scan.runs + 1 - fromEnd) % 3]));
+    // Everything the run tells, every line number it tells included.
+    const RunStatus& forward = last[(scan.runs + 1 - fromEnd) % 3];
+    FUZZ_CHECK(!found || (run.verdict == forward.verdict && RunText(run) == RunText(forward) &&
+                          (run.firstLine == 0 || run.firstLine == forward.firstLine)));
   }
   return 0;
 }
