@@ -21,6 +21,28 @@
 namespace nubora {
 
 namespace {
+const char kNoReport[] = "no report";
+const char kUnreadable[] = "unreadable";
+}  // namespace
+
+std::vector<std::string> WorstFirst() {
+  return {kUnreadable,
+          kNoReport,
+          Utf8(kNotRunVerdict),
+          Utf8(kUnknownVerdict),
+          VerdictText(Verdict::kIncomplete),
+          VerdictText(Verdict::kNotConfigured),
+          VerdictText(Verdict::kPartlyConfigured),
+          VerdictText(Verdict::kNothingToConfigure),
+          VerdictText(Verdict::kConfigured)};
+}
+
+std::string VerdictOf(const FleetVm& vm) {
+  if (vm.error != 0) return kUnreadable;
+  return vm.report.present ? vm.report.verdict : kNoReport;
+}
+
+namespace {
 
 using Json = nlohmann::ordered_json;
 
@@ -38,27 +60,6 @@ const wchar_t kFleetExplanation[] =
     L"  --stale S  marks a VM whose capture was not written for S seconds\n"
     L"  exit code: 0 every VM configured or nothing to configure, 1 otherwise,\n"
     L"  2 usage error or unreadable input\n";
-
-const char kNoReport[] = "no report";
-const char kUnreadable[] = "unreadable";
-
-// The report's closed set, the worst first, then no report and unreadable.
-std::vector<std::string> WorstFirst() {
-  return {kUnreadable,
-          kNoReport,
-          Utf8(kNotRunVerdict),
-          Utf8(kUnknownVerdict),
-          VerdictText(Verdict::kIncomplete),
-          VerdictText(Verdict::kNotConfigured),
-          VerdictText(Verdict::kPartlyConfigured),
-          VerdictText(Verdict::kNothingToConfigure),
-          VerdictText(Verdict::kConfigured)};
-}
-
-std::string VerdictOf(const FleetVm& vm) {
-  if (vm.error != 0) return kUnreadable;
-  return vm.report.present ? vm.report.verdict : kNoReport;
-}
 
 bool Healthy(const FleetVm& vm) {
   const std::string verdict = VerdictOf(vm);
@@ -247,79 +248,7 @@ Json VmJson(const FleetVm& vm) {
       {"error", vm.error != 0 ? Json(Utf8(ErrorText(vm.error))) : Json()}};
 }
 
-// A label value as the exposition format writes it.
-std::string Label(const std::string& value) {
-  std::string out;
-  for (const char c : value) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c == '\n' ? std::string("\\n") : std::string(1, c);
-  }
-  return out;
-}
-
 }  // namespace
-
-std::string FleetMetrics(const std::vector<FleetVm>& vms, std::int64_t now) {
-  struct Family {
-    const char* name;
-    const char* help;
-  };
-  const auto head = [](const Family& family) {
-    return std::string("# HELP ") + family.name + " " + family.help + "\n# TYPE " + family.name +
-           " gauge\n";
-  };
-  const Family verdict{"nubora_boot_verdict",
-                       "1 for the verdict of the VM's last boot report, 0 for the others."};
-  const Family present{"nubora_boot_report_present", "1 when the VM's capture holds a report."};
-  const Family interim{"nubora_boot_report_interim",
-                       "1 when the last report was told before the run ended."};
-  const Family cut{"nubora_boot_report_cut", "1 when the last report says it was cut."};
-  const Family written{"nubora_boot_report_written_timestamp_seconds",
-                       "When the VM's capture was last written."};
-  const Family findings{"nubora_doctor_findings",
-                        "The doctor's findings told with the last report, by severity."};
-  const Family* order[] = {&verdict, &present, &interim, &cut, &written, &findings};
-  const std::vector<std::string> closedSet = WorstFirst();
-  std::string out;
-  // Family by family, each VM's series; a VM that cannot be read has none.
-  for (const Family* family : order) {
-    out += head(*family);
-    for (const FleetVm& vm : vms) {
-      if (vm.error != 0) continue;
-      const BootReport& report = vm.report;
-      const std::string series = std::string(family->name) + "{vm_uuid=\"" + Label(vm.uuid) +
-                                 "\",vm=\"" + Label(vm.vm) + "\"";
-      const auto flag = [&](bool value) { out += series + "} " + (value ? "1\n" : "0\n"); };
-      if (family == &verdict) {
-        const std::string told = VerdictOf(vm);
-        for (auto each = closedSet.begin() + 2; each != closedSet.end(); ++each) {
-          out += series + ",verdict=\"" + *each + "\"} " + (told == *each ? "1\n" : "0\n");
-        }
-      } else if (family == &present) {
-        flag(report.present);
-      } else if (family == &interim) {
-        flag(report.present && report.interim);
-      } else if (family == &cut) {
-        flag(report.present && report.cut);
-      } else if (family == &written) {
-        out += series + "} " + std::to_string(vm.written) + "\n";
-      } else {
-        for (const Severity severity : {Severity::kError, Severity::kWarning}) {
-          out += series + ",severity=\"" + SeverityText(severity) + "\"} " +
-                 std::to_string(severity == Severity::kError ? report.errors : report.warnings) +
-                 "\n";
-        }
-      }
-    }
-  }
-  const Family lastRun{"nubora_fleet_last_run_timestamp_seconds", "When nubora fleet last ran."};
-  const Family unreadable{"nubora_fleet_files_unreadable",
-                          "Captures nubora fleet could not read on its last run."};
-  const auto count =
-      std::count_if(vms.begin(), vms.end(), [](const FleetVm& vm) { return vm.error != 0; });
-  return out += head(lastRun) + lastRun.name + " " + std::to_string(now) + "\n" + head(unreadable) +
-                unreadable.name + " " + std::to_string(count) + "\n";
-}
 
 int FleetCommand(const std::vector<std::wstring>& argv, std::string& out, std::string& err) {
   Arguments args(kFleetSynopsis, kFleetExplanation, argv);

@@ -27,6 +27,12 @@ struct FleetVm {
   bool stale = false;
 };
 
+// The verdicts a VM can be told with, the worst first: unreadable, no
+// report, then the report's closed set.
+std::vector<std::string> WorstFirst();
+// The verdict of `vm`, one of WorstFirst's.
+std::string VerdictOf(const FleetVm& vm);
+
 // node_exporter's textfile collector's lines for `vms` at `now`.
 std::string FleetMetrics(const std::vector<FleetVm>& vms, std::int64_t now);
 
