@@ -146,18 +146,23 @@ bool IsZero(const UCHAR* mac) {
   return std::all_of(mac, mac + 6, [](UCHAR byte) { return byte == 0; });
 }
 
+// An IP Helper function looked up at run time (Windows Vista and later);
+// null where this Windows lacks it.
+template <typename Function>
+Function IpHelperFunction(const char* name) {
+  HMODULE iphlpapi = ::GetModuleHandleW(L"iphlpapi.dll");
+  if (iphlpapi == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(iphlpapi, name)));
+}
+
+using FreeMibTableFunction = VOID(WINAPI*)(PVOID);
+
 // Each interface's GUID and MAC from the interface table, which keeps
 // disabled adapters too; none before Windows Vista, which has no such table.
 std::vector<NetworkDevice> InterfaceMacs() {
-  using GetTable = DWORD(WINAPI*)(PMIB_IF_TABLE2*);
-  using FreeTable = VOID(WINAPI*)(PVOID);
   std::vector<NetworkDevice> macs;
-  HMODULE iphlpapi = ::GetModuleHandleW(L"iphlpapi.dll");
-  if (iphlpapi == nullptr) return macs;
-  const auto get = reinterpret_cast<GetTable>(
-      reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "GetIfTable2")));
-  const auto free = reinterpret_cast<FreeTable>(
-      reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "FreeMibTable")));
+  const auto get = IpHelperFunction<DWORD(WINAPI*)(PMIB_IF_TABLE2*)>("GetIfTable2");
+  const auto free = IpHelperFunction<FreeMibTableFunction>("FreeMibTable");
   PMIB_IF_TABLE2 table = nullptr;
   if (get == nullptr || free == nullptr || get(&table) != NO_ERROR) return macs;
   for (ULONG i = 0; i < table->NumEntries; ++i) {
@@ -221,14 +226,9 @@ class HostDevices : public NetworkDevices {
 class HostAddressTable : public AddressTable {
  public:
   unsigned long Read(std::vector<AddressDetection>& addresses) override {
-    using GetTable = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_UNICASTIPADDRESS_TABLE*);
-    using FreeTable = VOID(WINAPI*)(PVOID);
-    HMODULE iphlpapi = ::GetModuleHandleW(L"iphlpapi.dll");
-    if (iphlpapi == nullptr) return ERROR_NOT_SUPPORTED;
-    const auto get = reinterpret_cast<GetTable>(
-        reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "GetUnicastIpAddressTable")));
-    const auto free = reinterpret_cast<FreeTable>(
-        reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "FreeMibTable")));
+    const auto get = IpHelperFunction<DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_UNICASTIPADDRESS_TABLE*)>(
+        "GetUnicastIpAddressTable");
+    const auto free = IpHelperFunction<FreeMibTableFunction>("FreeMibTable");
     if (get == nullptr || free == nullptr) return ERROR_NOT_SUPPORTED;
     PMIB_UNICASTIPADDRESS_TABLE table = nullptr;
     const DWORD error = get(AF_INET, &table);
