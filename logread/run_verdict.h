@@ -7,7 +7,7 @@ namespace nubora {
 // What a run's lines add up to, and for a run that configured nothing, why:
 // decided in one place for status, report and their exit codes.
 struct VerdictAndReason {
-  Verdict verdict = Verdict::kIncomplete;
+  Verdict verdict;
   const char* reason = nullptr;  // only for kNotConfigured
 };
 VerdictAndReason DecideVerdict(const RunStatus& run);

@@ -162,6 +162,7 @@ TEST(StatusOfLongLog, TellsWhatItKeptAndWhatItLeft) {
   // Lines of 8000 bytes and a CR kept until the run's bytes reach 512 KB.
   const std::size_t keptLong = (524288 - (configured.size() - runLines) + 8000) / 8001;
   const std::string kept = " more lines not kept: a run keeps 16384 lines or 512 KB\n";
+  const std::size_t toLimit = 524287 - (configured.size() - runLines);
   const struct {
     std::string name, log;
     std::vector<std::wstring> args;
@@ -179,6 +180,12 @@ TEST(StatusOfLongLog, TellsWhatItKeptAndWhatItLeft) {
        configured + Repeated(std::string(8000, 'x') + "\r\n", 100),
        {},
        {"verdict: partly configured: " + std::to_string(100 - keptLong) + kept}},
+      // One byte short of 512 KB kept: the next line is still kept.
+      {"bytes_to_the_limit",
+       configured + Repeated(std::string(8000, 'x') + "\r\n", toLimit / 8001) +
+           std::string(toLimit % 8001 - 1, 'x') + "\r\nx\r\n",
+       {},
+       {"verdict: partly configured\n"}},
       {"many_runs",
        Repeated(start, 1001),
        {L"--all"},
