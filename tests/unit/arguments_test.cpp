@@ -55,6 +55,7 @@ TEST(VerbArguments, HelpAndUsageErrorsAreAlikeForEveryVerb) {
     {doctor, {none, L"--machine", testing::DoctorData("healthy.ini")}, 2, "", "nubora doctor: no file at " + Utf8(none)},
     {doctor, {ini, L"--machine", none}, 2, "", "nubora doctor: cannot read the machine file " + Utf8(none)},
     {doctor, {ini, L"--machine", testing::DoctorData("../preview/bad_adapters.ini")}, 2, "", "nubora doctor: [lan0] MAC: six hexadecimal groups are needed"},
+    {doctor, {ini, L"--machine", testing::DoctorData("../preview/bad_access.ini")}, 2, "", "nubora doctor: [access c:\\windows] ACE: 'allow S-1-5-32-545' is not allow|deny SID RIGHTS [inherit-only] [inherited]"},
     {status, {L"x.log", L"--codepage", L"70000"}, 2, "", "nubora status" + codePage},
     {report, {L"x.log", L"--codepage", L"0"}, 2, "", "nubora report" + codePage},
     {status, {L"x.log", L"--codepage"}, 2, "", "nubora status" + codePage},

@@ -52,6 +52,7 @@ const Case kCases[] = {
     {"mac_absent", "ipconfig_xen_vm", "mac-absent error lan", 1,
      "hint: 1 non-present adapter(s) keep settings"},
     {"disabled_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1,
+     "description: Адаптер Ethernet\n    interface: {00000001-0000-0000-0000-00005E005301}\n    "
      "mac: 00-00-5e-00-53-01\n    fix: netsh interface set interface name=\"lan0\" admin=enabled"},
     {"unbound_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1,
      "(\"lan0\") has IPv4 unbound: a boot waits 210 s for it, then skips it"},

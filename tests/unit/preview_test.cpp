@@ -88,6 +88,12 @@ TEST_P(PreviewOfScenario, TellsWhatTheFolderExpects) {
   PreviewCommand({ini, L"--adapters", Wide(folder / "adapters.ini")}, out, err);
   ASSERT_EQ(err, "");
   EXPECT_EQ(expectedLog, testing::WithClockForm(Part(out, "----- log")));
+  for (const auto& record : json["records"]) {  // as the text tells each record
+    const std::string told = std::to_string(record["number"].get<int>()) + ". " +
+                             record["section"].get<std::string>() +
+                             (record["type"] == "dhcp" ? ": DHCP" : ": static");
+    EXPECT_NE(out.find(told), std::string::npos) << told;
+  }
   EXPECT_EQ(misformed ? "(not shown: the misformed items above would add arguments or lines to "
                         "them)\n"
                       : expectedNetsh,

@@ -47,6 +47,12 @@ const AccessCase kAccessCases[] = {
      "W",
      "error file-access c:\\windows\\ipconfig_service.log; ", ""},
     {"[access c:\\windows]\nACE=allow S-1-5-32-545 F inherit-only\nACE=allow S-1-3-0 F", "", ""},
+    {"[access c:\\windows\\ipconfig_service.log]\nACE=allow S-1-5-32-545 W inherit-only\nACE=allow "
+     "S-1-5-32-545 W",
+     "error file-access c:\\windows\\ipconfig_service.log; ", ""},
+    // The drive's root above c:\windows, and the entry as its mask.
+    {"[access c:\\]\nACE=allow S-1-5-32-545 DC", "error file-access c:\\; ",
+     "ace: allow S-1-5-32-545 0x00000040"},
     // Generic rights as files map them; the message file.
     {"[event source NuboraService]\nMESSAGEFILE=c:\\windows\\nubora.exe\n[access "
      "c:\\windows\\nubora.exe]\nACE=allow S-1-1-0 0x40000000",
