@@ -36,28 +36,18 @@ TEST(ChangeDetection, RulesInOrder) {
     int dns;
   };
   Case cases[] = {
+      // clang-format off
       {"equal", base(), true, base(), 0, 0},
       {"no snapshot", base(), false, base(), 1, 1},
-      {"other order",
-       Record({L"10.0.0.6", L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.3", L"10.0.0.2"}), true,
-       base(), 0, 0},
-      {"mask differs in form only",
-       Record({L"10.0.0.5", L"10.0.0.6"}, L"255.255.255.000", L"10.0.0.1",
-              {L"10.0.0.2", L"10.0.0.3"}),
-       true, base(), 1, 0},
-      {"blank gateway against none", Record({L"10.0.0.5"}, mask, L" ", {L"10.0.0.2"}), true,
-       Record({L"10.0.0.5"}, mask, L"", {L"10.0.0.2"}), 0, 0},
-      {"blank gateway against a gateway", Record({L"10.0.0.5"}, mask, L" ", {L"10.0.0.2"}), true,
-       Record({L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.2"}), 1, 0},
-      {"duplicate desired entries",
-       Record({L"10.0.0.5", L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.2", L"10.0.0.2"}), true,
-       base(), 0, 0},
-      {"leading blank",
-       Record({L"10.0.0.5", L" 10.0.0.6"}, mask, L"10.0.0.1", {L"10.0.0.2", L" 10.0.0.3"}), true,
-       base(), 1, 1},
+      {"other order", Record({L"10.0.0.6", L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.3", L"10.0.0.2"}), true, base(), 0, 0},
+      {"mask differs in form only", Record({L"10.0.0.5", L"10.0.0.6"}, L"255.255.255.000", L"10.0.0.1", {L"10.0.0.2", L"10.0.0.3"}), true, base(), 1, 0},
+      {"blank gateway against none", Record({L"10.0.0.5"}, mask, L" ", {L"10.0.0.2"}), true, Record({L"10.0.0.5"}, mask, L"", {L"10.0.0.2"}), 0, 0},
+      {"blank gateway against a gateway", Record({L"10.0.0.5"}, mask, L" ", {L"10.0.0.2"}), true, Record({L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.2"}), 1, 0},
+      {"duplicate desired entries", Record({L"10.0.0.5", L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.2", L"10.0.0.2"}), true, base(), 0, 0},
+      {"leading blank", Record({L"10.0.0.5", L" 10.0.0.6"}, mask, L"10.0.0.1", {L"10.0.0.2", L" 10.0.0.3"}), true, base(), 1, 1},
       {"size differs", Record({L"10.0.0.5"}, mask, L"10.0.0.1", {L"10.0.0.2"}), true, base(), 1, 1},
-      {"no desired dns list", Record({L"10.0.0.5", L"10.0.0.6"}, mask, L"10.0.0.1", {}, false),
-       true, base(), 0, 1},
+      {"no desired dns list", Record({L"10.0.0.5", L"10.0.0.6"}, mask, L"10.0.0.1", {}, false), true, base(), 0, 1},
+      // clang-format on
   };
   for (Case& c : cases) {
     AdapterConfigList current;

@@ -33,56 +33,34 @@ struct Case {
 };
 
 const Case kCases[] = {
+    // clang-format off
     {"healthy", "ipconfig_xen_vm", "", 0, "no finding"},
-    {"healthy", "ipconfig_problems", "config error partial; config error lan again", 1,
-     "the same MAC as [lan]"},
-    {"ghost", "ipconfig_xen_vm", "ghost-address error lan", 1,
-     "connection: Ethernet 2\n    description: Emulated Ethernet Adapter\n    interface: "
-     "{6C1A3B0E-0000-4000-8000-00005E0053AA}\n    key: "
-     "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{6C1A3B0E-0000-"
-     "4000-8000-00005E0053AA}\n    address: 192.0.2.10\n"},
-    {"ghost_lower_keys", "ipconfig_xen_vm", "ghost-address error lan", 1,
-     "description: Emulated Ethernet Adapter\n    interface: "
-     "{6c1a3b0e-0000-4000-8000-00005e0053aa}"},
-    {"lower_keys", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1,
-     "169.254.7.7: a duplicate address: the static address was refused"},
+    {"healthy", "ipconfig_problems", "config error partial; config error lan again", 1, "the same MAC as [lan]"},
+    {"ghost", "ipconfig_xen_vm", "ghost-address error lan", 1, "connection: Ethernet 2\n    description: Emulated Ethernet Adapter\n    interface: {6C1A3B0E-0000-4000-8000-00005E0053AA}\n    key: HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA}\n    address: 192.0.2.10\n"},
+    {"ghost_lower_keys", "ipconfig_xen_vm", "ghost-address error lan", 1, "description: Emulated Ethernet Adapter\n    interface: {6c1a3b0e-0000-4000-8000-00005e0053aa}"},
+    {"lower_keys", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1, "169.254.7.7: a duplicate address: the static address was refused"},
     {"ghost_on_dhcp", "ipconfig_xen_vm", "", 0, ""},
     {"ghost_other_address", "ipconfig_xen_vm", "", 0, ""},
     {"ghost_disabled", "ipconfig_xen_vm", "", 0, ""},
-    {"mac_absent", "ipconfig_xen_vm", "mac-absent error lan", 1,
-     "hint: 1 non-present adapter(s) keep settings"},
-    {"disabled_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1,
-     "description: Адаптер Ethernet\n    interface: {00000001-0000-0000-0000-00005E005301}\n    "
-     "mac: 00-00-5e-00-53-01\n    fix: netsh interface set interface name=\"lan0\" admin=enabled"},
-    {"unbound_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1,
-     "(\"lan0\") has IPv4 unbound: a boot waits 210 s for it, then skips it"},
-    {"apipa_dhcp_on", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1,
-     "\"lan0\" carries 169.254.7.7: DHCP is left on"},
-    {"apipa_refused", "ipconfig_xen_vm",
-     "apipa error lan; duplicate-address error lan; drift warning lan", 1,
-     "169.254.7.7: a duplicate address: the static address was refused"},
-    {"apipa_on_dhcp_section", "ipconfig_xen_vm", "no-dhcp-lease warning mgmt", 1,
-     "169.254.8.8\n    fix: ipconfig /renew \"mgmt0\"; if it still gets none, check the DHCP"},
+    {"mac_absent", "ipconfig_xen_vm", "mac-absent error lan", 1, "hint: 1 non-present adapter(s) keep settings"},
+    {"disabled_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1, "description: Адаптер Ethernet\n    interface: {00000001-0000-0000-0000-00005E005301}\n    mac: 00-00-5e-00-53-01\n    fix: netsh interface set interface name=\"lan0\" admin=enabled"},
+    {"unbound_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1, "(\"lan0\") has IPv4 unbound: a boot waits 210 s for it, then skips it"},
+    {"apipa_dhcp_on", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1, "\"lan0\" carries 169.254.7.7: DHCP is left on"},
+    {"apipa_refused", "ipconfig_xen_vm", "apipa error lan; duplicate-address error lan; drift warning lan", 1, "169.254.7.7: a duplicate address: the static address was refused"},
+    {"apipa_on_dhcp_section", "ipconfig_xen_vm", "no-dhcp-lease warning mgmt", 1, "169.254.8.8\n    fix: ipconfig /renew \"mgmt0\"; if it still gets none, check the DHCP"},
     {"duplicate", "ipconfig_xen_vm", "duplicate-address error lan", 1, "192.0.2.10 is a duplicate"},
-    {"tentative_stuck", "ipconfig_xen_vm", "duplicate-address warning lan", 1,
-     "192.0.2.10 is still tentative 3 s later", 2},
+    {"tentative_stuck", "ipconfig_xen_vm", "duplicate-address warning lan", 1, "192.0.2.10 is still tentative 3 s later", 2},
     {"tentative_then_preferred", "ipconfig_xen_vm", "", 0, "", 2},
-    {"tentative_then_duplicate", "ipconfig_xen_vm", "duplicate-address error lan", 1,
-     "192.0.2.10 is a duplicate", 2},
+    {"tentative_then_duplicate", "ipconfig_xen_vm", "duplicate-address error lan", 1, "192.0.2.10 is a duplicate", 2},
     {"elsewhere_duplicate", "ipconfig_xen_vm", "", 0, "", 1},
     {"no_address_table", "ipconfig_xen_vm", "duplicate-address info ", 0, "not looked for", 0},
-    {"drift", "ipconfig_xen_vm", "drift warning lan", 1,
-     "command: c:\\windows\\system32\\netsh.exe interface ip set address name=\"lan0\" static "
-     "192.0.2.10 255.255.255.0 192.0.2.1\n"},
-    {"drift", "ipconfig_injected", "config error lan; drift warning lan", 1,
-     "fix: mend the misformed item first", 1, "command:"},
-    {"services_broken", "ipconfig_xen_vm",
-     "service error ; service error ; service error ; service error ", 1,
-     "NuboraReport starts a file that is missing: c:\\windows\\nubora.exe"},
+    {"drift", "ipconfig_xen_vm", "drift warning lan", 1, "command: c:\\windows\\system32\\netsh.exe interface ip set address name=\"lan0\" static 192.0.2.10 255.255.255.0 192.0.2.1\n"},
+    {"drift", "ipconfig_injected", "config error lan; drift warning lan", 1, "fix: mend the misformed item first", 1, "command:"},
+    {"services_broken", "ipconfig_xen_vm", "service error ; service error ; service error ; service error ", 1, "NuboraReport starts a file that is missing: c:\\windows\\nubora.exe"},
     {"service_missing", "ipconfig_xen_vm", "service error ", 1, "NuboraService is not registered"},
-    {"last_boot", "ipconfig_xen_vm", "last-boot error ", 1,
-     "the last boot's run: not configured (the file holds no section"},
+    {"last_boot", "ipconfig_xen_vm", "last-boot error ", 1, "the last boot's run: not configured (the file holds no section"},
     {"no_post_script", "ipconfig_xen_vm", "post-script info ", 0, "no post script"},
+    // clang-format on
 };
 
 class DoctorFinds : public ::testing::TestWithParam<Case> {};
@@ -132,16 +110,13 @@ struct Mend {
 TEST(DoctorMends, GhostAddressesAfterTheirBackupOrNotAtAll) {
   const std::string written = testing::TempPath("ghost-backup.reg");
   const Mend kMends[] = {
-      {0, written.c_str(), true,
-       "Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA}\\EnableDHCP to 1\n"},
-      {5, written.c_str(), false,
-       "(error 5: access denied): run as an administrator; nothing "
-       "changed"},
+      // clang-format off
+      {0, written.c_str(), true, "Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA}\\EnableDHCP to 1\n"},
+      {5, written.c_str(), false, "(error 5: access denied): run as an administrator; nothing changed"},
       {0, "/nonexistent/folder/backup.reg", false, "cannot be written"},
       {0, written.c_str(), false, "(error 80: the file exists); nothing changed", L"", true},
-      {0, written.c_str(), false,
-       "Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA} left as it is now: DHCP not turned on",
-       L"SubnetMask"},
+      {0, written.c_str(), false, "Interfaces\\{6C1A3B0E-0000-4000-8000-00005E0053AA} left as it is now: DHCP not turned on", L"SubnetMask"},
+      // clang-format on
   };
   const std::wstring ini = DoctorData("ipconfig_xen_vm.ini");
   for (const Mend& mend : kMends) {
@@ -210,20 +185,20 @@ TEST(DoctorBackup, WritesEachKindOfValueAsRegImportReadsItOrRefusesIt) {
     const wchar_t* line;
     std::wstring key = L"K";
   } kValues[] = {
+      // clang-format off
       {DwordValue(L"x\r\n[HKEY_LOCAL_MACHINE\\Run]", 1), nullptr},
       {DwordValue(L"a\nb", 1), nullptr},
       {DwordValue(L"v", 1), nullptr, L"K\n[HKEY_LOCAL_MACHINE\\Run"},
       {DwordValue(L"v", 1), nullptr, L"K]"},
-      {TextValue(L"Name", kRegSz, {L"a \"quoted\" c:\\path"}),
-       L"\"Name\"=\"a \\\"quoted\\\" c:\\\\path\""},
+      {TextValue(L"Name", kRegSz, {L"a \"quoted\" c:\\path"}), L"\"Name\"=\"a \\\"quoted\\\" c:\\\\path\""},
       {TextValue(L"", kRegSz, {L"default"}), L"@=\"default\""},
       {TextValue(L"Two lines", kRegSz, {L"x\ny"}), L"\"Two lines\"=hex(1):78,00,0a,00,79,00,00,00"},
       {cut, L"\"Cut\"=hex(1):61,00,62"},
       {DwordValue(L"Metric", 0x1234abcd), L"\"Metric\"=dword:1234abcd"},
       {binary, L"\"Blob\"=hex:00,ab,10"},
       {TextValue(L"Path", kRegExpandSz, {L"%A%"}), L"\"Path\"=hex(2):25,00,41,00,25,00,00,00"},
-      {TextValue(L"List", kRegMultiSz, {L"a", L"b"}),
-       L"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
+      {TextValue(L"List", kRegMultiSz, {L"a", L"b"}), L"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
+      // clang-format on
   };
   for (const auto& c : kValues) {
     SCOPED_TRACE(Utf8(c.key + L" " + c.value.name));

@@ -53,6 +53,7 @@ TEST(Fleet, TellsTheLastReportOfEachCapture) {
     bool interim, cut, laterBoot;
     int errors, warnings, exit;
   } cases[] = {
+      // clang-format off
       {kData + "configured.log", "configured", false, false, false, 1, 1, 0},
       {kData + "interim-final.log", "partly configured", false, false, false, 0, 0, 1},
       {kData + "interim-only.log", "not run", true, false, false, 0, 0, 1},
@@ -71,12 +72,11 @@ TEST(Fleet, TellsTheLastReportOfEachCapture) {
       {kData + "missing.log", "unreadable", false, false, false, 0, 0, 2},
       // Only the last 64 KB: a report before them is not seen, one after
       // junk the bound cuts is, its part-line dropped.
-      {Scratch("far.log", report + std::string(65 * 1024, '\0')), "no report", false, false, false,
-       0, 0, 1},
+      {Scratch("far.log", report + std::string(65 * 1024, '\0')), "no report", false, false, false, 0, 0, 1},
       {Scratch("near.log", junk + report), "configured", false, false, false, 0, 0, 0},
-      {Scratch("mid.log", junk + report + std::string(20 * 1024, '\0')), "configured", false, false,
-       false, 0, 0, 0},
+      {Scratch("mid.log", junk + report + std::string(20 * 1024, '\0')), "configured", false, false, false, 0, 0, 0},
       {Scratch("cut-line.log", junk + report.substr(8)), "no report", false, false, false, 0, 0, 1},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

@@ -140,14 +140,14 @@ TEST(PreviewMisformed, FlagsEachItemNotInItsFormAndShowsNoCommand) {
     const char* told = nullptr;  // KEY "item", then `why`; null: quiet
     const char* why = nullptr;
   } kItems[] = {
+      // clang-format off
       {"GATEWAY=192.0.2.1 gwmetric=9", "lan0", "GATEWAY \"192.0.2.1 gwmetric=9\"", kDotted},
       {"GATEWAY=192.0.2.254", "lan0"},
       {"IP=192.0.2.10,192.0.2.11 x", "lan0", "IP \"192.0.2.11 x\"", kDotted},
       {"IP=192.0.2.10,192.0.2.256", "lan0", "IP \"192.0.2.256\"", kDotted},
       {"IP=192.0.2.255,192.0.2.0", "lan0"},
       {"MASK=255.255.255.0 x", "lan0", "MASK \"255.255.255.0 x\"", kDotted},
-      {"DNS=198.51.100.53&net user x P@ss /add&rem", "lan0",
-       "DNS \"198.51.100.53&net user x P@ss /add&rem\"", kDotted},
+      {"DNS=198.51.100.53&net user x P@ss /add&rem", "lan0", "DNS \"198.51.100.53&net user x P@ss /add&rem\"", kDotted},
       {"DNS=198.51.100.53,203.0.113.53", "lan0"},
       {"MAC=00:00:5e:00:53:01 x", "lan0", "MAC \"00:00:5e:00:53:01 x\"", kMac},
       {"MAC=00:00:5e:00:53:01:ff", "lan0", "MAC \"00:00:5e:00:53:01:ff\"", kMac},
@@ -159,10 +159,10 @@ TEST(PreviewMisformed, FlagsEachItemNotInItsFormAndShowsNoCommand) {
       {"[lan start time]", "lan0", "section name \"lan start time\"", kLog},
       {"[lan uplink 2]", "lan0"},
       {"", "lan\"0 static 203.0.113.9", "connection name \"lan\"0 static 203.0.113.9\"", kQuote},
-      {"", "lan\a0", "connection name \"lan?0\"",
-       "holds a control character, which can end a line of the log"},
+      {"", "lan\a0", "connection name \"lan?0\"", "holds a control character, which can end a line of the log"},
       {"", "Find Adapter Name: x", "connection name \"Find Adapter Name: x\"", kLog},
       {"", "Ethernet 2"},
+      // clang-format on
   };
   const auto key = [](const std::string& line) {
     return line.substr(0, line.find_first_of("=[") + 1);

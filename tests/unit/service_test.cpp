@@ -84,17 +84,13 @@ struct ServiceCase {
 
 TEST(ServiceLifecycle, ReportSequences) {
   const ServiceCase cases[] = {
+      // clang-format off
       {"normal start", CountedRun, true, std::nullopt, {{4, 0}, {1, 0}}, 1, 0},
-      {"stop during the run",
-       RunThatIsAskedToStop,
-       true,
-       std::nullopt,
-       {{4, 0}, {3, 0}, {3, 0}, {1, 0}},
-       1,
-       2},
+      {"stop during the run", RunThatIsAskedToStop, true, std::nullopt, {{4, 0}, {3, 0}, {3, 0}, {1, 0}}, 1, 2},
       {"handler registration fails", CountedRun, false, std::nullopt, {}, 0, 0},
       {"worker cannot start", CountedRun, true, 1455, {{1, 1455}}, 0, 0},
       {"worker cannot start, no code given", CountedRun, true, 0, {{1, 8}}, 0, 0},
+      // clang-format on
   };
   for (const ServiceCase& c : cases) {
     testing::LogCapture log;
@@ -137,17 +133,17 @@ TEST(EntryMain, InstallAndUninstallPrintTheFailingStepsCode) {
   };
   const wchar_t* elsewhere = L"D:\\x.exe";
   const Case cases[] = {
+      // clang-format off
       {L"install", L"manager", 5, elsewhere, "installservice failed with errorcode=5", 0, 0},
       {L"install", L"create", 1073, elsewhere, "installservice failed with errorcode=1073", 0, 0},
       // A copy that fails takes the registration back.
       {L"install", L"copy", 3, elsewhere, "installservice failed with errorcode=3", 1, 1},
-      {L"install", L"", 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe",
-       "installservice successfully", 1, 0},
+      {L"install", L"", 0, L"D:\\Program Files\\Nubora\\NuboraService\\NuboraService.exe", "installservice successfully", 1, 0},
       {L"uninstall", L"", 0, elsewhere, "uninstallservice successfully", 0, 1},
       {L"uninstall", L"manager", 5, elsewhere, "uninstallservice failed with errorcode=5", 0, 0},
       {L"uninstall", L"open", 1060, elsewhere, "uninstallservice failed with errorcode=1060", 0, 0},
-      {L"uninstall", L"delete", 1072, elsewhere, "uninstallservice failed with errorcode=1072", 0,
-       1},
+      {L"uninstall", L"delete", 1072, elsewhere, "uninstallservice failed with errorcode=1072", 0, 1},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.printed);

@@ -168,32 +168,15 @@ TEST(StatusOfLongLog, TellsWhatItKeptAndWhatItLeft) {
     std::vector<std::wstring> args;
     std::vector<std::string> told;
   } cases[] = {
-      {"empty_lines",
-       start + Repeated("\r\n", 20000),
-       {L"--run", L"-1"},
-       {"verdict: incomplete: 3617" + kept, "the log stops after line 20001: \n"}},
-      {"junk_after_end",
-       configured + Repeated("x\r\n", 20000),
-       {L"--run", L"-1"},
-       {"verdict: partly configured: " + std::to_string(runLines + 20000 - 16384) + kept}},
-      {"long_lines",
-       configured + Repeated(std::string(8000, 'x') + "\r\n", 100),
-       {},
-       {"verdict: partly configured: " + std::to_string(100 - keptLong) + kept}},
+      // clang-format off
+      {"empty_lines", start + Repeated("\r\n", 20000), {L"--run", L"-1"}, {"verdict: incomplete: 3617" + kept, "the log stops after line 20001: \n"}},
+      {"junk_after_end", configured + Repeated("x\r\n", 20000), {L"--run", L"-1"}, {"verdict: partly configured: " + std::to_string(runLines + 20000 - 16384) + kept}},
+      {"long_lines", configured + Repeated(std::string(8000, 'x') + "\r\n", 100), {}, {"verdict: partly configured: " + std::to_string(100 - keptLong) + kept}},
       // One byte short of 512 KB kept: the next line is still kept.
-      {"bytes_to_the_limit",
-       configured + Repeated(std::string(8000, 'x') + "\r\n", toLimit / 8001) +
-           std::string(toLimit % 8001 - 1, 'x') + "\r\nx\r\n",
-       {},
-       {"verdict: partly configured\n"}},
-      {"many_runs",
-       Repeated(start, 1001),
-       {L"--all"},
-       {"runs 1 to 1 not listed: the last 1000 follow\n2  ", "\n1001  "}},
-      {"many_runs_json",
-       Repeated(start, 1001),
-       {L"--all", L"--json"},
-       {"\"runs\": [\n    {\n      \"run\": 2,", "\"unlisted_runs\": 1,"}},
+      {"bytes_to_the_limit", configured + Repeated(std::string(8000, 'x') + "\r\n", toLimit / 8001) + std::string(toLimit % 8001 - 1, 'x') + "\r\nx\r\n", {}, {"verdict: partly configured\n"}},
+      {"many_runs", Repeated(start, 1001), {L"--all"}, {"runs 1 to 1 not listed: the last 1000 follow\n2  ", "\n1001  "}},
+      {"many_runs_json", Repeated(start, 1001), {L"--all", L"--json"}, {"\"runs\": [\n    {\n      \"run\": 2,", "\"unlisted_runs\": 1,"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,18 +238,14 @@ TEST(Printable, ShowsControlsAndReorderingMarksAsQuestionMarks) {
   const struct {
     std::wstring text, shown;
   } kCases[] = {
+      // clang-format off
       {L"a\x1b[2Jb", L"a?[2Jb"},
-      {L"a\x7f"
-       L"b",
-       L"a?b"},
-      {L"\x80\x9b"
-       L"1m\x9f",
-       L"??1m?"},
-      {L"abc\x202e"
-       L"gpj.exe",
-       L"abc?gpj.exe"},
+      {L"a\x7f" L"b", L"a?b"},
+      {L"\x80\x9b" L"1m\x9f", L"??1m?"},
+      {L"abc\x202e" L"gpj.exe", L"abc?gpj.exe"},
       {L"\x2066x\x2069\x200f", L"?x??"},
       {L"caf\xe9\xa0\x2010\tok", L"caf\xe9\xa0\x2010\tok"},
+      // clang-format on
   };
   for (const auto& c : kCases) EXPECT_EQ(Printable(c.text), c.shown) << Utf8(c.text);
 }
