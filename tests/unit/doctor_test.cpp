@@ -43,7 +43,7 @@ const Case kCases[] = {
     {"ghost_other_address", "ipconfig_xen_vm", "", 0, ""},
     {"ghost_disabled", "ipconfig_xen_vm", "", 0, ""},
     {"mac_absent", "ipconfig_xen_vm", "mac-absent error lan", 1, "hint: 1 non-present adapter(s) keep settings"},
-    {"disabled_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1, "description: Адаптер Ethernet\n    interface: {00000001-0000-0000-0000-00005E005301}\n    mac: 00-00-5e-00-53-01\n    fix: netsh interface set interface name=\"lan0\" admin=enabled"},
+    {"disabled_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1, "description: Emulated Ethernet Adapter\n    interface: {00000001-0000-0000-0000-00005E005301}\n    mac: 00-00-5e-00-53-01\n    fix: netsh interface set interface name=\"lan0\" admin=enabled"},
     {"unbound_adapter", "ipconfig_xen_vm", "adapter-disabled error lan", 1, "(\"lan0\") has IPv4 unbound: a boot waits 210 s for it, then skips it"},
     {"apipa_dhcp_on", "ipconfig_xen_vm", "apipa error lan; drift warning lan", 1, "\"lan0\" carries 169.254.7.7: DHCP is left on"},
     {"apipa_refused", "ipconfig_xen_vm", "apipa error lan; duplicate-address error lan; drift warning lan", 1, "169.254.7.7: a duplicate address: the static address was refused"},
