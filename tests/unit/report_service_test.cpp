@@ -48,6 +48,7 @@ TEST(ReportService, TellsEachBootAndExitsWithWhatFailed) {
        L"COM1: verdict: unknown: the log holds no run of this boot; event 104 error; ", L"the last run in the log started at", kStopped, 0, true},
       {"a shutdown before it started", kService, {NeverStarted(scm::kAutoStart)}, kShutdown, L"", 0, L"COM1: verdict: unknown: NuboraService has not started; event 104 error; ",
        L"after 0 s\r\nNuboraService: stopped, start type automatic", kStopping},
+      {"the Event Log fails at the interim report only: still 1", waits0, {Running(), StoppedWith(0)}, {}, L"event 104", 5, kIncomplete + kAccessDenied + kKept + kRan + kKeptAdded, L"configuration file: missing", L"running, stopped with service-specific error 1, "},
       {"the port fails, and then the Event Log too: 1 wins", kService, {StoppedWith(0)}, {}, L"write; event 101", 31, kRan + kKept,
        L"serial console COM1: error 31", L"running, stopped with service-specific error 1, "},
       // clang-format on
