@@ -28,13 +28,19 @@ class FakeSystemProbe : public SystemProbe {
   }
   bool DisableRedirection(void*& old) override {
     old = this;
+    ++redirectionOff;
     return true;
   }
-  bool RevertRedirection(void*) override { return true; }
+  bool RevertRedirection(void* old) override {
+    redirectionOn += old == this;
+    return true;
+  }
   unsigned long major = 10;
   bool versionReadable = true;
   bool hasWow64 = false;
   int isWow64 = 0;
+  int redirectionOff = 0;
+  int redirectionOn = 0;  // with the value DisableRedirection gave
 };
 
 // The service manager and the executable's files, as the installers meet

@@ -119,6 +119,7 @@ TEST(Fleet, MarksStaleCapturesAndRejectsBadInput) {
   fs::copy_file(kData + "configured.log", old, fs::copy_options::overwrite_existing);
   fs::last_write_time(old, fs::last_write_time(old) - std::chrono::hours(1));
   EXPECT_EQ(Fleet({W(old), L"--stale", L"60"}).vms[0]["stale"], true);
+  EXPECT_EQ(Fleet({W(old), L"--stale", L"3600"}).vms[0]["stale"], true);  // S seconds: stale
   EXPECT_EQ(Fleet({W(old), L"--stale", L"7200"}).vms[0]["stale"], false);
   EXPECT_EQ(Fleet({W(kData + "no-report.log"), L"--stale", L"1"}).vms[0]["stale"], false);
   const std::vector<std::wstring> bad[] = {

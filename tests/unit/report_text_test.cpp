@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "fakes.h"
+#include "platform/identity.h"
 #include "platform/text.h"
 
 namespace nubora {
@@ -77,18 +78,21 @@ TEST(ReportEvent, IdsAreTheMessageTables) {
   EXPECT_EQ(ids, messages);
 }
 
-// Its type as Event Viewer shows it; the wait's and the service's tests hold
-// the other verdicts' (101, 103, 104) and the lines that follow.
+// Its type as the Event Log numbers it (error 1, warning 2, information 4),
+// each one the source is registered for; the wait's and the service's tests
+// hold the other verdicts' (101, 104) and the lines that follow.
 TEST(ReportEvent, OfEachVerdictHasItsIdAndType) {
   const struct {
     Verdict verdict;
-    EventType type;
+    unsigned long type;
     unsigned long id;
-  } cases[] = {{Verdict::kConfigured, EventType::kInformation, 100},
-               {Verdict::kPartlyConfigured, EventType::kWarning, 102}};
+  } cases[] = {{Verdict::kConfigured, 4, 100},
+               {Verdict::kPartlyConfigured, 2, 102},
+               {Verdict::kNotConfigured, 1, 103}};
   for (const auto& c : cases) {
     const ReportMessage message = VerdictEvent(c.verdict);
-    EXPECT_EQ(message.type, c.type) << c.id;
+    EXPECT_EQ(static_cast<unsigned long>(message.type), c.type) << c.id;
+    EXPECT_NE(kTypesSupported & c.type, 0u) << c.id;
     EXPECT_EQ(static_cast<unsigned long>(message.eventId), c.id);
   }
 }

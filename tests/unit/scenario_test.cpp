@@ -72,6 +72,10 @@ TEST_P(Scenario, Plays) {
   platform.adapters = &listed;
   platform.processes = &commands;
   platform.clock = &clock;
+  testing::FakeSystemProbe wow64;  // the shipped build is 32-bit
+  wow64.hasWow64 = true;
+  wow64.isWow64 = 1;
+  platform.system = &wow64;
   ScopedPlatform scope(platform);
   const std::int32_t savedLegacy = legacyOs;
   legacyOs = static_cast<std::int32_t>(number("legacy_os", 0));
@@ -88,6 +92,12 @@ TEST_P(Scenario, Plays) {
   const std::string expected = testing::ReadFile((folder / "expected.log").string());
   EXPECT_EQ(clock.pauses, static_cast<int>(testing::Occurrences(expected, "retrycount=")));
   EXPECT_EQ(clock.waited, clock.pauses * 30000ul);
+  EXPECT_EQ(commands.millisecondsWaited, commands.slicesWaited * 2000ul);
+  // Under WOW64, file system redirection is turned off for the post script,
+  // then back on.
+  const int postScripts = expected.find("ipconfig_post.bat\n") != std::string::npos;
+  EXPECT_EQ(wow64.redirectionOff, postScripts);
+  EXPECT_EQ(wow64.redirectionOn, postScripts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Scenario, ::testing::ValuesIn(testing::ScenarioNames()),
