@@ -130,6 +130,11 @@ TEST(Fleet, MarksStaleCapturesAndRejectsBadInput) {
       {W(old), L"--prom", W(kData + "missing/fleet.prom")}};
   for (const auto& args : bad)
     EXPECT_EQ(Fleet(args).exit, 2) << Utf8(args.empty() ? L"" : args.back());
+  // Metrics it cannot put in place (a folder there) leave no temporary file.
+  const std::string folder = fs::path(Scratch("promdir/x", "")).parent_path().string();
+  EXPECT_EQ(Fleet({W(old), L"--prom", W(folder)}).exit, 2);
+  for (const auto& entry : fs::directory_iterator(fs::path(folder).parent_path()))
+    EXPECT_EQ(entry.path().string().find(folder + ".new"), std::string::npos);
 }
 
 TEST(Fleet, WritesTheMetricsOfEveryVm) {
@@ -141,6 +146,7 @@ TEST(Fleet, WritesTheMetricsOfEveryVm) {
             2);
   std::ifstream in(prom);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.rfind("# HELP nubora_", 0), 0u) << text.substr(0, 20);
   for (const char* line :
        {"nubora_boot_verdict{vm_uuid=\"\",vm=\"cut\",verdict=\"not configured\"} 1\n",
         "nubora_boot_verdict{vm_uuid=\"\",vm=\"cut\",verdict=\"configured\"} 0\n",

@@ -10,8 +10,12 @@
 #include <filesystem>
 
 #include "fakes.h"
+#include "platform/event_log.h"
 #include "platform/ipv4_text.h"
 #include "platform/posix/posix_native.h"
+#include "platform/posix/windows_error.h"
+#include "platform/serial_console.h"
+#include "platform/services.h"
 #include "platform/wide_arguments.h"
 
 namespace nubora {
@@ -69,6 +73,18 @@ TEST(PosixPlatform, ExecutableFilesCopyIntoFoldersTheyCreate) {
   EXPECT_FALSE(files.CopyOver((folder / "missing").wstring().c_str(), to.c_str()));
   EXPECT_NE(files.LastError(), 0u);
   std::filesystem::remove_all(folder);
+}
+
+// Linux has no Event Log, COM port or service manager: the tool prints instead.
+TEST(PosixPlatform, HasNoEventLogSerialPortOrServiceManager) {
+  EXPECT_EQ(NativeEventLog().WriteEvent(L"s", EventType::kError, 104, L"x"), kNotAvailable);
+  EXPECT_EQ(NativeEventLog().RegisterSource(L"s", L"x"), kNotAvailable);
+  EXPECT_EQ(NativeEventLog().RemoveSource(L"s"), kNotAvailable);
+  EXPECT_EQ(NativeSerialConsole().Write(L"COM1", "x"), kNotAvailable);
+  EXPECT_EQ(NativeServiceWatch().RequestStop(L"NuboraService"), kErrorServiceDoesNotExist);
+  // A failure in the words Windows would give: a file in the path, or any other.
+  EXPECT_EQ(WindowsError(ENOTDIR), kErrorPathNotFound);
+  EXPECT_EQ(WindowsError(EIO), kErrorInvalidParameter);
 }
 
 int seen = 0;

@@ -8,6 +8,7 @@
 
 #include "fakes.h"
 #include "platform/identity.h"
+#include "platform/service_runner.h"
 #include "service/dispatch.h"
 #include "service/installer.h"
 #include "service/lifecycle.h"
@@ -118,6 +119,14 @@ TEST(ServiceLifecycle, ReportSequences) {
     EXPECT_EQ(host.reports.size(), before) << c.what;
     SetServiceRun(nullptr);
   }
+}
+
+// With no stop request, a pause lasts its whole time.
+TEST(ServiceRunner, PausesItsWholeTimeUnlessAskedToStop) {
+  ServiceRunner runner(ServiceSetup{});
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(runner.Pause(50), StopRequest::kNone);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
 // The entry's printed result of each verb, and what the installer did on the way.
