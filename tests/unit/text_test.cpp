@@ -1,4 +1,4 @@
-// Text conversions: Unicode forms, paths and code pages.
+// Text conversions: Unicode forms, paths and code pages; system errors in words.
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/system_errors.h"
 
 namespace nubora {
 namespace {
@@ -88,6 +89,13 @@ TEST(Text, CodePagesDecodeAndTheLocaleEncodes) {
   EXPECT_EQ(std::wstring(buffer, 4), L"xxxx");
   AnsiToWide("abc", buffer, 4);
   EXPECT_STREQ(buffer, L"abc");
+}
+
+// A system error in the tool's words: its number, then its meaning where the
+// tool knows one.
+TEST(Text, SystemErrorsInTheToolsWords) {
+  EXPECT_EQ(ErrorText(740), L"error 740: needs elevation");
+  EXPECT_EQ(ErrorText(4242), L"error 4242");
 }
 
 }  // namespace
