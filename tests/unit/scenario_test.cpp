@@ -8,6 +8,7 @@
 #include <map>
 
 #include "fakes.h"
+#include "netconfig/paths.h"
 #include "netconfig/run.h"
 #include "nubora/machine/adapters_file.h"
 #include "nubora/machine/stand_ins.h"
@@ -83,19 +84,18 @@ TEST_P(Scenario, Plays) {
   EXPECT_EQ(RunConfiguration(), 0);
   legacyOs = savedLegacy;
 
-  EXPECT_EQ(testing::WithClockForm(log.Text()),
-            testing::ReadFile((folder / "expected.log").string()));
+  const std::string expected = testing::ReadFile((folder / "expected.log").string());
+  EXPECT_EQ(testing::WithClockForm(log.Text()), expected);
   std::string netsh;
   for (const std::wstring& line : commands.lines)
     netsh += std::string(line.begin(), line.end()) + "\n";
   EXPECT_EQ(netsh, testing::ReadFile((folder / "expected.netsh").string()));
-  const std::string expected = testing::ReadFile((folder / "expected.log").string());
   EXPECT_EQ(clock.pauses, static_cast<int>(testing::Occurrences(expected, "retrycount=")));
   EXPECT_EQ(clock.waited, clock.pauses * 30000ul);
   EXPECT_EQ(commands.millisecondsWaited, commands.slicesWaited * 2000ul);
   // Under WOW64, file system redirection is turned off for the post script,
   // then back on.
-  const int postScripts = expected.find("ipconfig_post.bat\n") != std::string::npos;
+  const int postScripts = expected.find(Utf8(kPostScriptCommand.text) + "\n") != std::string::npos;
   EXPECT_EQ(wow64.redirectionOff, postScripts);
   EXPECT_EQ(wow64.redirectionOn, postScripts);
 }
